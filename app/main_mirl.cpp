@@ -1,0 +1,83 @@
+// The Mirl application's composition root.
+
+#include "core/settings/Settings.h"
+#include "core/settings/SettingsKeys.h"
+#include "core/timer/SleepTimerModel.h"
+#include "journal/SessionLogger.h"
+#include "platform/linux/QSettingsStore.h"
+#include "platform/linux/QtScheduler.h"
+#include "platform/linux/SystemdPower.h"
+#include "platform/linux/XdgPaths.h"
+#include "runtime/Version.h"
+
+#include <QCoreApplication>
+#include <QStringList>
+
+#include <cstdio>
+#include <memory>
+
+using namespace mirl;
+
+namespace {
+
+void printUsage() {
+    std::printf("Usage: mirl [--minutes N] [--version]\n"
+                "  --minutes N   run a sleep timer of N minutes in this terminal\n"
+                "  --version     print the version\n");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Mirl"));
+    const QStringList args = QCoreApplication::arguments();
+    if (args.contains(QStringLiteral("--version"))) {
+        std::printf("Mirl %s\n", kVersion);
+        return 0;
+    }
+    if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
+        printUsage();
+        return 0;
+    }
+
+    SystemClock clock;
+    QtScheduler scheduler;
+    StderrConsole console;
+    auto settingsFile = QSettingsStore::defaultFile();
+    QSettingsStore store(settingsFile.value_or("Mirl.conf"));
+    Settings settings(store);
+    auto dataHome = xdg::dataHome();
+    SessionLogger logger(clock, dataHome ? std::optional(*dataHome / "Mirl") : std::nullopt, xdg::osPrettyName());
+    const int rotationDays = settings.readInt(keys::detectorRotationDays, 60);
+    if (rotationDays >= 1)
+        logger.pruneOldFiles(rotationDays);
+
+    SystemdPower power;
+    SleepTimerModel timer(clock, scheduler, settings, logger, power, console);
+
+    const int minutesIndex = static_cast<int>(args.indexOf(QStringLiteral("--minutes")));
+    if (minutesIndex < 0 || minutesIndex + 1 >= args.size()) {
+        std::printf("Mirl %s: the tray application is not here yet.\n", kVersion);
+        printUsage();
+        return 0;
+    }
+    bool ok = false;
+    const int minutes = args.at(minutesIndex + 1).toInt(&ok);
+    if (!ok || minutes < 1 || minutes > 1440) {
+        std::fprintf(stderr, "mirl: --minutes takes a whole number from 1 to 1440\n");
+        return 2;
+    }
+
+    auto showCountdown = timer.now.subscribe([&](const TimePoint&) {
+        std::printf("\r%s ", timer.remainingText().c_str());
+        std::fflush(stdout);
+    });
+    auto quitWhenDone = timer.endDate.subscribe([&](const std::optional<TimePoint>& end) {
+        if (!end)
+            scheduler.after(std::chrono::seconds(1), [] { QCoreApplication::quit(); }).release();
+    });
+    timer.start(minutes);
+    std::printf("Mirl: %s timer of %d minutes\n", std::string(rawValue(timer.mode())).c_str(), minutes);
+    return app.exec();
+}

@@ -1,0 +1,24 @@
+# Third-party libraries, each wrapped in one imported target the layers link to.
+find_package(Threads REQUIRED)
+find_package(PkgConfig REQUIRED)
+find_package(nlohmann_json 3.10 REQUIRED)
+find_package(Qt6 6.4 REQUIRED COMPONENTS Core Gui Widgets DBus)
+
+add_library(mirl_qt INTERFACE)
+target_link_libraries(mirl_qt INTERFACE Qt6::Core Qt6::Gui Qt6::Widgets Qt6::DBus)
+
+pkg_check_modules(PULSE REQUIRED IMPORTED_TARGET libpulse)
+add_library(mirl_pulse INTERFACE)
+target_link_libraries(mirl_pulse INTERFACE PkgConfig::PULSE)
+
+pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET libavformat libavcodec libavutil libswresample)
+add_library(mirl_ffmpeg INTERFACE)
+target_link_libraries(mirl_ffmpeg INTERFACE PkgConfig::FFMPEG)
+
+pkg_check_modules(X11LIBS REQUIRED IMPORTED_TARGET x11 xrandr xscrnsaver xext xfixes)
+add_library(mirl_x11 INTERFACE)
+target_link_libraries(mirl_x11 INTERFACE PkgConfig::X11LIBS)
+
+pkg_check_modules(FFTW REQUIRED IMPORTED_TARGET fftw3f)
+add_library(mirl_fftw INTERFACE)
+target_link_libraries(mirl_fftw INTERFACE PkgConfig::FFTW)

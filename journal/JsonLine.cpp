@@ -1,0 +1,93 @@
+#include "journal/JsonLine.h"
+
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+
+namespace mirl {
+
+namespace {
+
+bool carriable(const nlohmann::json& value) {
+    switch (value.type()) {
+    case nlohmann::json::value_t::number_float:
+        return std::isfinite(value.get<double>());
+    case nlohmann::json::value_t::binary:
+    case nlohmann::json::value_t::discarded:
+        return false;
+    case nlohmann::json::value_t::array:
+    case nlohmann::json::value_t::object:
+        for (const auto& element : value)
+            if (!carriable(element))
+                return false;
+        return true;
+    default:
+        return true;
+    }
+}
+
+} // namespace
+
+std::optional<std::string> encodeJsonLine(const nlohmann::json& value) {
+    if (!carriable(value))
+        return std::nullopt;
+    std::string text;
+    try {
+        // nlohmann's objects are std::maps, so keys come out sorted by byte order.
+        text = value.dump(-1, ' ', false, nlohmann::json::error_handler_t::strict);
+    } catch (const nlohmann::json::exception&) {
+        return std::nullopt; // invalid UTF-8 in a key or a string
+    }
+    // A solidus can only occur inside strings in compact JSON, so escaping every one is exact.
+    std::string out;
+    out.reserve(text.size() + 8);
+    for (char c : text) {
+        if (c == '/')
+            out += "\\/";
+        else
+            out += c;
+    }
+    return out;
+}
+
+std::string formatTimestamp(TimePoint t) {
+    using namespace std::chrono;
+    auto ms = floor<milliseconds>(t.time_since_epoch());
+    auto secs = floor<seconds>(ms);
+    int millis = static_cast<int>((ms - secs).count());
+    std::time_t tt = static_cast<std::time_t>(secs.count());
+    std::tm tm{};
+    gmtime_r(&tt, &tm);
+    char buf[96];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", tm.tm_year + 1900, tm.tm_mon + 1,
+                  tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, millis);
+    return buf;
+}
+
+std::optional<TimePoint> parseTimestamp(std::string_view text) {
+    if (text.size() != 24 || text[4] != '-' || text[7] != '-' || text[10] != 'T' || text[13] != ':' ||
+        text[16] != ':' || text[19] != '.' || text[23] != 'Z')
+        return std::nullopt;
+    auto num = [&](std::size_t pos, std::size_t len, int& out) {
+        out = 0;
+        for (std::size_t i = pos; i < pos + len; ++i) {
+            if (text[i] < '0' || text[i] > '9')
+                return false;
+            out = out * 10 + (text[i] - '0');
+        }
+        return true;
+    };
+    int y, mo, d, h, mi, s, ms;
+    if (!num(0, 4, y) || !num(5, 2, mo) || !num(8, 2, d) || !num(11, 2, h) || !num(14, 2, mi) ||
+        !num(17, 2, s) || !num(20, 3, ms))
+        return std::nullopt;
+    if (mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || s > 60)
+        return std::nullopt;
+    using namespace std::chrono;
+    year_month_day ymd{year{y}, month{static_cast<unsigned>(mo)}, day{static_cast<unsigned>(d)}};
+    if (!ymd.ok())
+        return std::nullopt;
+    return TimePoint{sys_days{ymd}.time_since_epoch() + hours{h} + minutes{mi} + seconds{s} + milliseconds{ms}};
+}
+
+} // namespace mirl

@@ -1,0 +1,186 @@
+#include "journal/SessionLogger.h"
+
+#include "journal/JsonLine.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace mirl {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr mode_t kFolderMode = 0700;
+constexpr mode_t kFileMode = 0600;
+
+void makeFolder(const fs::path& path) {
+    std::error_code ec;
+    if (fs::is_directory(path, ec))
+        return;
+    if (path.has_parent_path() && path.parent_path() != path)
+        makeFolder(path.parent_path());
+    ::mkdir(path.c_str(), kFolderMode);
+}
+
+bool writeWhole(int fd, const std::string& text) {
+    const char* p = text.data();
+    std::size_t left = text.size();
+    while (left > 0) {
+        ssize_t n = ::write(fd, p, left);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+} // namespace
+
+SessionLogger::SessionLogger(const Clock& clock, std::optional<fs::path> dataFolder, std::string osName)
+    : clock_(clock), root_(std::move(dataFolder)), osName_(std::move(osName)) {}
+
+SessionLogger::~SessionLogger() {
+    std::lock_guard lock(mutex_);
+    closeLocked();
+}
+
+fs::path SessionLogger::ensureFolders() const {
+    if (!root_)
+        return {};
+    makeFolder(*root_);
+    makeFolder(*root_ / "sessions");
+    makeFolder(*root_ / "recordings");
+    return *root_;
+}
+
+fs::path SessionLogger::dataFolder() const {
+    return ensureFolders();
+}
+
+std::string SessionLogger::sessionStamp(TimePoint t) {
+    std::time_t tt = std::chrono::system_clock::to_time_t(t);
+    std::tm tm{};
+    localtime_r(&tt, &tm);
+    char buf[96];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d-%02d%02d", tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,
+                  tm.tm_hour, tm.tm_min);
+    return buf;
+}
+
+SessionLogger::SessionFiles SessionLogger::startSession() {
+    const std::string stamp = sessionStamp(clock_.now());
+    std::lock_guard lock(mutex_);
+    closeLocked();
+
+    const fs::path folder = ensureFolders();
+    SessionFiles files;
+    int fd = -1;
+    // Same-minute sessions: the first free suffix wins. O_EXCL makes the claim atomic.
+    for (int n = 1; n <= 1000; ++n) {
+        const std::string id = n == 1 ? stamp : stamp + "-" + std::to_string(n);
+        files.log = folder / "sessions" / ("session-" + id + ".jsonl");
+        files.recording = folder / "recordings" / ("audio-" + id + ".m4a");
+        std::error_code ec;
+        if (fs::exists(files.recording, ec))
+            continue;
+        if (!root_)
+            break;
+        fd = ::open(files.log.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, kFileMode);
+        if (fd >= 0 || errno != EEXIST)
+            break;
+    }
+
+    fd_ = fd;
+    sessionURL_ = files.log;
+    recordingURL_ = files.recording;
+    writeRecordLocked("session_start", {{"session_file", files.log.filename().string()},
+                                        {"recording_file", files.recording.filename().string()},
+                                        {"macos", osName_}});
+    return files;
+}
+
+void SessionLogger::log(std::string_view event, const EventPayload& payload) {
+    std::lock_guard lock(mutex_);
+    writeRecordLocked(event, payload);
+}
+
+void SessionLogger::writeRecordLocked(std::string_view event, const EventPayload& payload) {
+    if (fd_ < 0)
+        return;
+    nlohmann::json record = nlohmann::json::object();
+    record["ts"] = formatTimestamp(clock_.now());
+    record["event"] = std::string(event);
+    if (payload.is_object())
+        for (const auto& [key, value] : payload.items())
+            record[key] = value;
+    auto text = encodeJsonLine(record);
+    if (!text)
+        return;
+    text->push_back('\n');
+    writeWhole(fd_, *text); // a failed write loses this record only
+}
+
+void SessionLogger::endSession(std::string_view reason) {
+    std::lock_guard lock(mutex_);
+    writeRecordLocked("session_end", {{"reason", std::string(reason)}});
+    closeLocked();
+}
+
+void SessionLogger::closeLocked() {
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
+    sessionURL_.reset();
+    recordingURL_.reset();
+}
+
+void SessionLogger::pruneOldFiles(int days) {
+    if (!root_ || days < 1)
+        return;
+    const TimePoint cutoff = clock_.now() - std::chrono::seconds(static_cast<long long>(days) * 86400);
+    const fs::path folder = ensureFolders();
+    for (const char* sub : {"sessions", "recordings"}) {
+        std::error_code ec;
+        fs::directory_iterator it(folder / sub, ec);
+        if (ec)
+            continue;
+        for (; it != fs::directory_iterator(); it.increment(ec)) {
+            if (ec)
+                break;
+            struct stat st {};
+            if (::lstat(it->path().c_str(), &st) != 0)
+                continue;
+            const TimePoint modified = TimePoint{std::chrono::duration_cast<TimePoint::duration>(
+                std::chrono::seconds(st.st_mtim.tv_sec) + std::chrono::nanoseconds(st.st_mtim.tv_nsec))};
+            if (modified < cutoff) {
+                std::error_code removeError;
+                fs::remove_all(it->path(), removeError);
+            }
+        }
+    }
+}
+
+bool SessionLogger::isOpen() const {
+    std::lock_guard lock(mutex_);
+    return fd_ >= 0;
+}
+
+std::optional<fs::path> SessionLogger::currentSessionURL() const {
+    std::lock_guard lock(mutex_);
+    return sessionURL_;
+}
+
+std::optional<fs::path> SessionLogger::currentRecordingURL() const {
+    std::lock_guard lock(mutex_);
+    return recordingURL_;
+}
+
+} // namespace mirl
