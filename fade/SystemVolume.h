@@ -1,0 +1,21 @@
+#pragma once
+
+#include <optional>
+#include <string_view>
+
+namespace mirl {
+
+/// The system output volume in whole percent, as the fade engine and the restores use it.
+/// SystemAudio is the real one.
+class SystemVolume {
+public:
+    virtual ~SystemVolume() = default;
+    /// The current output volume, 0..100; 50 when nothing can be read.
+    virtual int currentVolume() = 0;
+    /// Sets the output volume (clamped to 0..100). source names the writer in the session log
+    /// ("autofade", "baseline_restore", ...); initial and target describe the fade, when there is one.
+    virtual void setVolume(int percent, std::string_view source, std::optional<int> initial = std::nullopt,
+                           std::optional<int> target = std::nullopt) = 0;
+};
+
+} // namespace mirl
