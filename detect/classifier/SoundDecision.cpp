@@ -53,8 +53,49 @@ std::vector<double> SoundDecision::probabilities(const FeatureVector& features) 
     return p;
 }
 
+namespace {
+int indexOf(std::string_view label) {
+    for (int c = 0; c < model::kClasses; ++c) {
+        if (model::kLabels[std::size_t(c)] == label)
+            return c;
+    }
+    return -1;
+}
+
+// Moves the probability of the named classes to "silence".
+void moveToSilence(std::vector<double>& p, std::initializer_list<std::string_view> labels) {
+    const int silence = indexOf("silence");
+    if (silence < 0)
+        return;
+    for (auto label : labels) {
+        const int c = indexOf(label);
+        if (c >= 0 && c != silence) {
+            p[std::size_t(silence)] += p[std::size_t(c)];
+            p[std::size_t(c)] = 0;
+        }
+    }
+}
+} // namespace
+
+void SoundDecision::applyGuards(const FeatureVector& x, std::vector<double>& p) {
+    auto f = [&](Feature k) { return x[std::size_t(k)]; };
+    // Nothing happens in the window: it sits at the room's floor without a transient. Speech,
+    // music and activity need an event in the window; what the context suggested is only a
+    // guess, and the window itself is quiet.
+    const bool atFloor =
+        f(Feature::aboveFloorDb) < 3.0f && f(Feature::rangeDb) < 4.0f && f(Feature::onsetRate) == 0.0f;
+    if (atFloor)
+        moveToSilence(p, {"speech", "whispering", "typing", "footsteps", "laughter", "music"});
+    // A steady noise this faint is the room's own floor (microphone hiss, distant traffic),
+    // not a noise machine or rain that would mask the sleeper.
+    const bool faintSteady = f(Feature::levelDb) < kFaintLevelDb && f(Feature::rangeDb) < 6.0f;
+    if (faintSteady)
+        moveToSilence(p, {"white_noise", "pink_noise", "rain", "wind", "ocean"});
+}
+
 std::vector<LabelConfidence> SoundDecision::decide(const FeatureVector& features) const {
-    const auto p = probabilities(features);
+    auto p = probabilities(features);
+    applyGuards(features, p);
     std::vector<LabelConfidence> out;
     for (int c = 0; c < model::kClasses; ++c) {
         if (p[std::size_t(c)] >= kMinConfidence)
