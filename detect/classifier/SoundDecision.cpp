@@ -79,11 +79,12 @@ void moveToSilence(std::vector<double>& p, std::initializer_list<std::string_vie
 
 void SoundDecision::applyGuards(const FeatureVector& x, std::vector<double>& p) {
     auto f = [&](Feature k) { return x[std::size_t(k)]; };
-    // Nothing happens in the window: it sits at the room's floor without a transient. Speech,
-    // music and activity need an event in the window; what the context suggested is only a
-    // guess, and the window itself is quiet.
-    const bool atFloor =
-        f(Feature::aboveFloorDb) < 3.0f && f(Feature::rangeDb) < 4.0f && f(Feature::onsetRate) == 0.0f;
+    // Nothing happens in the window: it sits at a quiet room's floor without a transient.
+    // Speech, music and activity need an event in the window; what the context suggested is
+    // only a guess, and the window itself is quiet. (A loud steady sound, an organ chord, is
+    // its own "floor" and stays with the model.)
+    const bool atFloor = f(Feature::levelDb) < kQuietRoomDb && f(Feature::aboveFloorDb) < 3.0f &&
+                         f(Feature::rangeDb) < 4.0f && f(Feature::onsetRate) == 0.0f;
     if (atFloor)
         moveToSilence(p, {"speech", "whispering", "typing", "footsteps", "laughter", "music"});
     // A steady noise this faint is the room's own floor (microphone hiss, distant traffic),

@@ -18,6 +18,8 @@ public:
 
     /// Below this level (dB re full scale) a steady noise counts as the room's floor.
     static constexpr float kFaintLevelDb = -56.0f;
+    /// Below this level a window without events is a quiet room's floor.
+    static constexpr float kQuietRoomDb = -48.0f;
     /// Physical guards applied after the model: a window at the room's floor is not an event,
     /// and a faint steady noise is silence rather than an ambient noise.
     static void applyGuards(const FeatureVector& features, std::vector<double>& probabilities);

@@ -205,6 +205,27 @@ FeatureVector WindowFeatureExtractor::compute() const {
     }
     set(Feature::flux, flux / double(n));
 
+    // The loudest frames carry the event (a snore, a word, a note): how low and how periodic.
+    {
+        float loudest = -200;
+        for (const auto* f : w)
+            loudest = std::max(loudest, f->energyDb);
+        double lowShare = 0, periodic = 0;
+        int loud = 0;
+        for (const auto* f : w) {
+            if (f->energyDb < loudest - 6.0f)
+                continue;
+            double all = 0;
+            for (float b : f->bandDb)
+                all += fromDb(b);
+            lowShare += toDb(fromDb(f->bandDb[0]) + fromDb(f->bandDb[1])) - toDb(all);
+            periodic += std::max(f->voicing, f->lowPeriodicity);
+            ++loud;
+        }
+        set(Feature::loudLowShareDb, lowShare / std::max(1, loud));
+        set(Feature::loudPeriodicity, periodic / std::max(1, loud));
+    }
+
     // Transients on the 133 Hz block envelope.
     const int onsets = countOnsets(blocks, floorDb);
     const double seconds = double(n) / kFrameRate;
