@@ -28,9 +28,7 @@ struct BreathBandDetector::Signal {
     float preEmphLast = 0;
     std::vector<float> blockBuffer;
     std::size_t blockCapacity = 0;
-    std::vector<Block> samples;
-    double smoothed = 0;
-    std::optional<double> streakStart;
+    BreathBandRule rule;
 
     // Copies of the published values, stored by the main thread after it publishes them.
     std::atomic<bool> hasBaseline{false};
@@ -45,9 +43,7 @@ struct BreathBandDetector::Signal {
 void BreathBandDetector::Signal::reset(double rate) {
     sampleRate = rate;
     startDate = clock.now();
-    samples.clear();
-    streakStart.reset();
-    smoothed = 0;
+    rule.reset();
     preEmphLast = 0;
     lpState = {};
     hpState = {};
@@ -90,39 +86,20 @@ void BreathBandDetector::Signal::blockStep(double level) {
     if (!startDate)
         return;
     const double t = secondsBetween(*startDate, clock.now());
-    samples.push_back({t, level});
-
-    std::optional<double> base;
-    std::optional<double> newBaseline;
-    if (hasBaseline.load()) {
-        base = baseline.load();
-    } else if (t >= baselineSeconds) {
-        newBaseline = baselineOf(samples);
-        base = newBaseline;
+    std::optional<double> published;
+    if (hasBaseline.load())
+        published = baseline.load();
+    const auto out = rule.step(t, level, published, asleep.load());
+    if (out.fired) {
+        const auto& f = *out.fired;
+        mainThread.post([log = logAsleep, payload = EventPayload{{"t_from_start", f.t},
+                                                                 {"rms_smoothed", f.smoothed},
+                                                                 {"baseline", f.baseline},
+                                                                 {"target", f.target}}] { log(payload); });
     }
-
-    smoothed = smoothAlpha * level + (1.0 - smoothAlpha) * (smoothed != 0 ? smoothed : level);
-
-    bool fired = false;
-    if (base && !asleep.load()) {
-        const double target = *base * (1.0 - dropRatio);
-        if (smoothed < target) {
-            if (!streakStart)
-                streakStart = t;
-            if (t >= minSecondsSinceStart && t - *streakStart >= minStreakSeconds) {
-                fired = true;
-                mainThread.post(
-                    [log = logAsleep, payload = EventPayload{{"t_from_start", t},
-                                                             {"rms_smoothed", smoothed},
-                                                             {"baseline", *base},
-                                                             {"target", target}}] { log(payload); });
-            }
-        } else {
-            streakStart.reset();
-        }
-    }
-    mainThread.post([u = update, m = MainUpdate{level, newBaseline, static_cast<long long>(samples.size()),
-                                                fired}] { u(m); });
+    mainThread.post(
+        [u = update, m = MainUpdate{level, out.newBaseline, static_cast<long long>(out.blocksSeen),
+                                    out.fired.has_value()}] { u(m); });
 }
 
 BreathBandDetector::BreathBandDetector(const Clock& clock, Scheduler& mainThread, Executor& queue,
@@ -154,9 +131,9 @@ void BreathBandDetector::configure(double sampleRate) {
                                            {"band_low", bandLowHz},
                                            {"band_high", bandHighHz},
                                            {"pre_emph", static_cast<double>(preEmphasisCoeff)},
-                                           {"baseline_sec", baselineSeconds},
-                                           {"drop_ratio", dropRatio},
-                                           {"min_duration_sec", minStreakSeconds}});
+                                           {"baseline_sec", BreathBandRule::baselineSeconds},
+                                           {"drop_ratio", BreathBandRule::dropRatio},
+                                           {"min_duration_sec", BreathBandRule::minStreakSeconds}});
     }));
 }
 
@@ -175,7 +152,7 @@ void BreathBandDetector::stop() {
     runAndWait(queue_, [signal = signal_] {
         signal->enabled = false;
         signal->startDate.reset();
-        signal->samples.clear();
+        signal->rule.clearBlocks();
         signal->blockBuffer.clear();
     });
 }
@@ -199,21 +176,10 @@ BreathBandDetector::Snapshot BreathBandDetector::snapshot() const {
     Snapshot s{};
     runAndWait(queue_, [&] {
         const Signal& g = *signal_;
-        s = Snapshot{g.enabled,  g.blockCapacity, g.blockBuffer.size(), g.samples,
-                     g.smoothed, g.streakStart,   g.lpCoeffs,           g.hpCoeffs};
+        s = Snapshot{g.enabled,         g.blockCapacity,      g.blockBuffer.size(), g.rule.blocks(),
+                     g.rule.smoothed(), g.rule.streakStart(), g.lpCoeffs,           g.hpCoeffs};
     });
     return s;
-}
-
-std::optional<double> BreathBandDetector::baselineOf(const std::vector<Block>& blocks) {
-    std::vector<double> levels;
-    for (const auto& b : blocks)
-        if (b.t <= baselineSeconds)
-            levels.push_back(b.rms);
-    if (levels.size() < minBaselineBlocks)
-        return std::nullopt;
-    std::sort(levels.begin(), levels.end());
-    return levels[levels.size() / 2];
 }
 
 } // namespace mirl

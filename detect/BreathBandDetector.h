@@ -1,6 +1,7 @@
 #pragma once
 
 #include "detect/Biquad.h"
+#include "detect/BreathBandRule.h"
 #include "detect/CapturedBuffer.h"
 #include "journal/EventSink.h"
 #include "runtime/Clock.h"
@@ -30,20 +31,9 @@ namespace mirl {
 /// only once the main-thread update has run.
 class BreathBandDetector {
 public:
-    struct Block {
-        double t = 0; // seconds since configuration
-        double rms = 0;
-    };
-
     static constexpr double bandLowHz = 50.0;
     static constexpr double bandHighHz = 800.0;
     static constexpr float preEmphasisCoeff = 0.95f;
-    static constexpr double baselineSeconds = 120.0;
-    static constexpr std::size_t minBaselineBlocks = 5;
-    static constexpr double dropRatio = 0.15;
-    static constexpr double minStreakSeconds = 60.0;
-    static constexpr double minSecondsSinceStart = 300.0;
-    static constexpr double smoothAlpha = 0.2;
 
     BreathBandDetector(const Clock& clock, Scheduler& mainThread, Executor& queue, EventSink& events);
     ~BreathBandDetector();
@@ -70,16 +60,12 @@ public:
         bool enabled;
         std::size_t blockCapacity;
         std::size_t pendingSamples;
-        std::vector<Block> blocks;
+        std::vector<BreathBandRule::Block> blocks;
         double smoothed;
         std::optional<double> streakStart;
         BiquadCoeffs lp, hp;
     };
     Snapshot snapshot() const;
-
-    /// The baseline of the block levels with t <= 120 s: the upper median, or nothing with fewer
-    /// than five such blocks.
-    static std::optional<double> baselineOf(const std::vector<Block>& blocks);
 
 private:
     struct Signal;

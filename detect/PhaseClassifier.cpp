@@ -30,7 +30,10 @@ void PhaseClassifier::handleClassification(const std::string& label, double conf
         }
     }
     const bool rescued = effectiveLabel != label;
-    const bool counted = effectiveConfidence >= countedThreshold;
+    // Speech from the loudspeakers that no sleep sound stands in for never counts, however
+    // confident: it is logged like any other uncounted result (at most once a minute), so a
+    // podcast does not fill the log with results that never reach the window.
+    const bool counted = effectiveConfidence >= countedThreshold && !(speechDuringPlayback && !rescued);
 
     const TimePoint now = clock_.now();
     EventPayload payload = {{"label", label},
