@@ -15,8 +15,7 @@ struct Driver {
     std::optional<double> published;
     bool asleep = false;
 
-    template <typename F>
-    std::optional<BreathBandRule::Fired> runUntil(double until, F level) {
+    template <typename F> std::optional<BreathBandRule::Fired> runUntil(double until, F level) {
         for (int k = 1; k * 0.5 <= until; ++k) {
             const double t = k * 0.5;
             auto out = rule.step(t, level(t), published, asleep);
@@ -37,8 +36,9 @@ TEST(BreathBandRuleTest, BaselineIsTheUpperMedianOfTheFirstTwoMinutes) {
         int count;
         std::optional<double> expected;
     };
-    for (auto row : {Row{"240 blocks: index 120 of the sorted levels", 240, 121.0}, Row{"5 blocks: third smallest", 5, 3.0},
-                     Row{"4 blocks: none", 4, std::nullopt}, Row{"6 blocks: upper median", 6, 4.0}}) {
+    for (auto row : {Row{"240 blocks: index 120 of the sorted levels", 240, 121.0},
+                     Row{"5 blocks: third smallest", 5, 3.0}, Row{"4 blocks: none", 4, std::nullopt},
+                     Row{"6 blocks: upper median", 6, 4.0}}) {
         // Levels count..1 in falling order (so sorting matters), all at t <= 120 s, and a later
         // block that must not count.
         std::vector<BreathBandRule::Block> blocks;

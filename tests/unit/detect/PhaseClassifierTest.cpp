@@ -56,14 +56,13 @@ TEST_F(PhaseTest, NineteenSamplesDecideNothingAndTheTwentiethDecides) {
     EXPECT_EQ(phase.phase.get(), SleepPhase::asleep);
     auto transitions = events.named("phase_transition");
     ASSERT_EQ(transitions.size(), 1u);
-    EXPECT_EQ(transitions[0],
-              (EventPayload{{"from", "awake"},
-                            {"to", "asleep"},
-                            {"confidence", 1.0},
-                            {"window_samples", 20},
-                            {"sleep_ratio", 1.0},
-                            {"awake_ratio", 0.0},
-                            {"snoring_ratio", 0.0}}));
+    EXPECT_EQ(transitions[0], (EventPayload{{"from", "awake"},
+                                            {"to", "asleep"},
+                                            {"confidence", 1.0},
+                                            {"window_samples", 20},
+                                            {"sleep_ratio", 1.0},
+                                            {"awake_ratio", 0.0},
+                                            {"snoring_ratio", 0.0}}));
     EXPECT_TRUE(transitions[0]["window_samples"].is_number_integer());
 }
 
@@ -80,9 +79,18 @@ TEST_F(PhaseTest, RatioRulesAtAndAroundTheirThresholds) {
          {{"typing", 6}, {"breathing", 14}},
          SleepPhase::asleep,
          0.7},
-        {"snoring exactly 0.15 is not deep", {{"silence", 12}, {"snoring", 3}, {"breathing", 5}}, SleepPhase::asleep, 1.0},
-        {"snoring 0.2 with quiet 0.75 is deep", {{"snoring", 4}, {"silence", 11}, {"breathing", 5}}, SleepPhase::deepAsleep, 0.75},
-        {"quiet exactly 0.7 is not deep", {{"snoring", 4}, {"silence", 10}, {"speech", 6}}, SleepPhase::asleep, 0.7},
+        {"snoring exactly 0.15 is not deep",
+         {{"silence", 12}, {"snoring", 3}, {"breathing", 5}},
+         SleepPhase::asleep,
+         1.0},
+        {"snoring 0.2 with quiet 0.75 is deep",
+         {{"snoring", 4}, {"silence", 11}, {"breathing", 5}},
+         SleepPhase::deepAsleep,
+         0.75},
+        {"quiet exactly 0.7 is not deep",
+         {{"snoring", 4}, {"silence", 10}, {"speech", 6}},
+         SleepPhase::asleep,
+         0.7},
         {"sleep exactly 0.5 is calming", {{"breathing", 10}, {"speech", 10}}, SleepPhase::calming, 0.5},
         {"sleep exactly 0.25 is awake", {{"breathing", 5}, {"speech", 15}}, SleepPhase::awake, 0.75},
         {"sleep 0.3 is calming", {{"breathing", 6}, {"speech", 14}}, SleepPhase::calming, 0.3},
@@ -142,8 +150,8 @@ TEST_F(PhaseTest, SpeechDuringPlaybackIsRescuedByAWeakSleepSound) {
     EXPECT_EQ(logged[0]["playback"], true);
     EXPECT_EQ(logged[0]["phase"], "awake");
     EXPECT_EQ(logged[0]["top3"], (nlohmann::json::array({{{"label", "speech"}, {"conf", 0.9}},
-                                                          {{"label", "breathing"}, {"conf", 0.25}},
-                                                          {{"label", "typing"}, {"conf", 0.1}}})));
+                                                         {{"label", "breathing"}, {"conf", 0.25}},
+                                                         {{"label", "typing"}, {"conf", 0.1}}})));
     ASSERT_EQ(phase.window().size(), 1u);
     EXPECT_EQ(phase.window()[0].label, "breathing");
     EXPECT_DOUBLE_EQ(phase.window()[0].confidence, 0.25);
