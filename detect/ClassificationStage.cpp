@@ -39,7 +39,8 @@ void ClassificationStage::clear() {
 }
 
 void ClassificationStage::process(const CapturedBuffer& buffer) {
-    if (!buffer.hasFloatData() || buffer.frames == 0 || !core_->active)
+    // A buffer without a usable rate cannot be placed in the classifier's stream.
+    if (!buffer.hasFloatData() || buffer.frames == 0 || !(buffer.sampleRate > 0) || !core_->active)
         return;
     auto samples = buffer.samples();
     analysisQueue_.submit([weak = std::weak_ptr<Core>(core_),

@@ -172,3 +172,49 @@ TEST(ChainThreadTest, AnalysisQueueDeliversResultsInCaptureOrder) {
         EXPECT_EQ(classified[i]["top3"][1]["label"], "t" + std::to_string(static_cast<int>(i * 75))) << i;
     chain.stop();
 }
+
+TEST(ClassificationStageTest, HandsOnTheFirstThreeAndIgnoresEmptyResults) {
+    VirtualScheduler scheduler;
+    test::RecordingEventSink events;
+    FakeOutputPlaybackProbe playback;
+    PhaseClassifier phase(scheduler, events, playback);
+    InlineExecutor queue;
+    int window = 0;
+    auto classifier = std::make_unique<test::ScriptedSoundClassifier>([&window](double) {
+        // Every other window has no classifications at all.
+        return window++ % 2 ? std::vector<LabelConfidence>{}
+                            : std::vector<LabelConfidence>{
+                                  {"sigh", 0.9}, {"breathing", 0.05}, {"silence", 0.03}, {"typing", 0.02}};
+    });
+    ClassificationStage stage(scheduler, queue, std::move(classifier), phase);
+    std::vector<float> buffer(kFrames, 0.1f);
+    stage.process(CapturedBuffer{buffer.data(), buffer.size(), kRate, 1, 0});
+    EXPECT_EQ(scheduler.pendingCount(), 0u); // no stream before restart()
+    stage.restart();
+    for (int i = 0; i < 12; ++i) // 3 s: windows at 0, 0.75, 1.5
+        stage.process(CapturedBuffer{buffer.data(), buffer.size(), kRate, 1, 0});
+    stage.process(CapturedBuffer{buffer.data(), buffer.size(), 0, 1, 0}); // no usable rate: dropped
+    scheduler.runDue();
+    auto logged = events.named("classification");
+    ASSERT_EQ(logged.size(), 2u);
+    EXPECT_EQ(logged[0]["top3"].size(), 3u);
+    EXPECT_EQ(logged[0]["top3"][2]["label"], "silence");
+
+    const ClassificationResult result{0, 1.5, {{"a", 0.5}, {"b", 0.3}}};
+    EXPECT_EQ(ClassificationStage::topThree(result).size(), 2u);
+    EXPECT_TRUE(ClassificationStage::topThree(ClassificationResult{}).empty());
+
+    // Results still queued for the main thread when the stage goes are dropped.
+    {
+        InlineExecutor q;
+        auto c = std::make_unique<test::ScriptedSoundClassifier>([](double) {
+            return std::vector<LabelConfidence>{{"sigh", 0.9}};
+        });
+        ClassificationStage gone(scheduler, q, std::move(c), phase);
+        gone.restart();
+        for (int i = 0; i < 8; ++i)
+            gone.process(CapturedBuffer{buffer.data(), buffer.size(), kRate, 1, 0});
+    }
+    scheduler.runDue();
+    EXPECT_EQ(events.named("classification").size(), 2u);
+}
