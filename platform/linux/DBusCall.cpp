@@ -23,7 +23,7 @@ std::optional<QVariant> callForValue(const QDBusConnection& bus, const QString& 
     if (!reply || reply->arguments().isEmpty())
         return std::nullopt;
     QVariant value = reply->arguments().constFirst();
-    if (value.canConvert<QDBusVariant>() && value.userType() == qMetaTypeId<QDBusVariant>())
+    if (value.userType() == qMetaTypeId<QDBusVariant>())
         value = qvariant_cast<QDBusVariant>(value).variant();
     return value;
 }
