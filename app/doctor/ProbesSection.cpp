@@ -116,10 +116,14 @@ Section probesSection() {
     const auto tm = localCalendar(clock.now());
     char hhmm[8];
     std::snprintf(hhmm, sizeof hhmm, "%02d:%02d", tm.tm_hour, tm.tm_min);
+    ReadingProbes noSensor(std::nullopt);
+    const bool nightByClock = isNightByLight(noSensor, clock);
     const std::string by = light.lux ? "light" : "clock";
-    s.data["day_night"] = {{"night", night}, {"decided_by", by}, {"local_time", hhmm}};
+    s.data["day_night"] = {
+        {"night", night}, {"decided_by", by}, {"night_by_clock", nightByClock}, {"local_time", hhmm}};
     s.lines.push_back(std::string("day or night: ") + (night ? "night" : "day") + " by " + by + " (" +
-                      (light.lux ? format("%.1f lux, night at 50 or less", *light.lux)
+                      (light.lux ? format("%.1f lux, night at 50 or less; ", *light.lux) +
+                                       "the clock alone would say " + (nightByClock ? "night" : "day")
                                  : std::string(hhmm) + " local, night from 21:00 to 06:59") +
                       ")");
     return s;

@@ -45,7 +45,7 @@ assert [i["who"] for i in p["media"]["inhibitors"]] == ["mpv"], p["media"]
 assert isinstance(p["media"]["inhibitors"][0]["pid"], int)
 assert "logind" in p["media"]["sources_answered"]
 assert p["day_night"]["decided_by"] in ("light", "clock")
-assert isinstance(p["day_night"]["night"], bool)
+assert isinstance(p["day_night"]["night"], bool) and isinstance(p["day_night"]["night_by_clock"], bool)
 PY
 exec 7>&-
 
