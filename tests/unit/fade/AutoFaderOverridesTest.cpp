@@ -64,10 +64,10 @@ TEST_F(OverrideTest, AmbianceOverrideAgainSoonAfterAResumeSwitchesTheAutopilotOf
 TEST_F(OverrideTest, OverrideLongAfterTheFirstOnlyPausesAgain) {
     fadeForAnHour();
     fader.userOverrodeAmbiance("slider", 0.1);
-    advanceTo(at(22, 25)); // resumed at 22:05; 1500 s since the first override
+    advanceTo(at(22, 20)); // resumed at 22:05; exactly 1200 s since the first override
     fader.userOverrodeAmbiance("slider", 0.2);
     EXPECT_TRUE(fader.ambianceAutopilot.get());
-    EXPECT_EQ(fader.ambianceResumeAt(), at(22, 30));
+    EXPECT_EQ(fader.ambianceResumeAt(), at(22, 25));
     EXPECT_TRUE(events.named("autofader_ambiance_disabled_by_user").empty());
 }
 
