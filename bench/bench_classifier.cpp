@@ -37,9 +37,10 @@ std::vector<float> minuteOfRoom(int rate) {
 }
 
 void setHourCounter(benchmark::State& state, double audioSecondsPerIteration) {
+    // Inverted rate: CPU seconds per (iterations x audio seconds / 3600) = seconds per hour.
     state.counters["sec_per_hour"] =
-        benchmark::Counter(3600.0 / audioSecondsPerIteration,
-                           benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+        benchmark::Counter(double(state.iterations()) * audioSecondsPerIteration / 3600.0,
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
 void BM_ClassifierWhole(benchmark::State& state) {

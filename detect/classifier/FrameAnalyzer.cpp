@@ -232,35 +232,36 @@ FrameFeatures FrameAnalyzer::analyze(std::span<const float> frame) {
         }
     }
 
-    // Voicing: autocorrelation of the whitened 60-4000 Hz spectrum, corrected for the window.
+    // Voicing: autocorrelation of the frame below 4 kHz, lows tilted down (so that rumble does
+    // not dominate), corrected for the window; only local maxima count as periods.
     if (total > 1e-11) {
-        std::vector<float>& envelope = scratch_;
-        const int lo = binOf(60), hi = binOf(4000);
-        smooth(power_, lo, hi, 24, envelope);
+        const int hi = binOf(4000);
         for (int k = 0; k < kBins; ++k) {
-            float v = 0;
-            if (k >= lo && k < hi)
-                v = power_[std::size_t(k)] / (envelope[std::size_t(k)] + 1e-20f);
-            fft_->spectrum[k][0] = v;
+            const float tilt = std::min(1.0f, float(k) * kBinHz / 500.0f);
+            fft_->spectrum[k][0] = k < hi ? power_[std::size_t(k)] * tilt * tilt : 0.0f;
             fft_->spectrum[k][1] = 0;
         }
         fftwf_execute(fft_->backward);
         const float* r = fft_->acf;
         const float r0 = r[0];
+        // The strongest period, but a shorter one within 10 % of it wins: multiples of the
+        // period score as high as the period itself.
         auto peak = [&](int minLag, int maxLag, float* lagOut) {
             float best = 0;
-            int bestLag = 0;
             for (int lag = minLag; lag <= maxLag; ++lag) {
-                if (r[lag] >= r[lag - 1] && r[lag] >= r[lag + 1]) {
-                    const float v = r[lag] / r0 / std::max(windowAcf_[std::size_t(lag)], 0.05f);
-                    if (v > best) {
-                        best = v;
-                        bestLag = lag;
-                    }
+                if (r[lag] >= r[lag - 1] && r[lag] >= r[lag + 1])
+                    best = std::max(best, r[lag] / r0 / std::max(windowAcf_[std::size_t(lag)], 0.05f));
+            }
+            int chosen = 0;
+            for (int lag = minLag; lag <= maxLag && best > 0; ++lag) {
+                if (r[lag] >= r[lag - 1] && r[lag] >= r[lag + 1] &&
+                    r[lag] / r0 / std::max(windowAcf_[std::size_t(lag)], 0.05f) >= 0.9f * best) {
+                    chosen = lag;
+                    break;
                 }
             }
             if (lagOut)
-                *lagOut = float(bestLag);
+                *lagOut = float(chosen);
             return std::clamp(best, 0.0f, 1.0f);
         };
         if (r0 > 0) {

@@ -1,36 +1,69 @@
 #include "detect/classifier/SoundDecision.h"
 
+#include "detect/classifier/ModelWeights.h"
+
 #include <algorithm>
+#include <cmath>
 
 namespace mirl::classifier {
 
-std::vector<LabelConfidence> SoundDecision::decide(const FeatureVector& x) const {
-    auto f = [&](Feature k) { return x[std::size_t(k)]; };
+static_assert(model::kInputs == kFeatureCount, "the model was trained on another feature set");
+
+namespace {
+// Labels below this probability are left out of a result.
+constexpr double kMinConfidence = 0.01;
+// Standardised inputs are clipped: a sound far outside what the model saw should not
+// produce an extreme, confident answer from one feature.
+constexpr float kClip = 5.0f;
+} // namespace
+
+std::vector<double> SoundDecision::probabilities(const FeatureVector& features) const {
+    std::array<float, model::kInputs> z{};
+    for (int i = 0; i < model::kInputs; ++i) {
+        const float v =
+            std::isfinite(features[std::size_t(i)]) ? features[std::size_t(i)] : model::kMean[std::size_t(i)];
+        z[std::size_t(i)] =
+            std::clamp((v - model::kMean[std::size_t(i)]) / model::kScale[std::size_t(i)], -kClip, kClip);
+    }
+    std::array<float, model::kHidden> h{};
+    for (int j = 0; j < model::kHidden; ++j) {
+        float s = model::kB1[std::size_t(j)];
+        for (int i = 0; i < model::kInputs; ++i)
+            s += model::kW1[std::size_t(j * model::kInputs + i)] * z[std::size_t(i)];
+        h[std::size_t(j)] = std::tanh(s);
+    }
+    std::vector<double> p(model::kClasses);
+    double top = -1e30;
+    for (int c = 0; c < model::kClasses; ++c) {
+        double s = model::kB2[std::size_t(c)];
+        for (int j = 0; j < model::kHidden; ++j)
+            s += double(model::kW2[std::size_t(c * model::kHidden + j)]) * h[std::size_t(j)];
+        p[std::size_t(c)] = s;
+        top = std::max(top, s);
+    }
+    double sum = 0;
+    for (double& v : p) {
+        v = std::exp(v - top);
+        sum += v;
+    }
+    for (double& v : p)
+        v /= sum;
+    return p;
+}
+
+std::vector<LabelConfidence> SoundDecision::decide(const FeatureVector& features) const {
+    const auto p = probabilities(features);
     std::vector<LabelConfidence> out;
-    const float level = f(Feature::levelDb);
-    if (level < -55 && f(Feature::onsetRate) < 1.5f && f(Feature::voicedShare) < 0.2f) {
-        if (f(Feature::breathRhythm) > 0.4f && f(Feature::slowSwing) > 3)
-            out = {{"breathing", 0.7}, {"silence", 0.25}};
-        else
-            out = {{"silence", 0.8}, {"breathing", 0.15}};
-    } else if (f(Feature::onsetRate) >= 2 && f(Feature::voicedShare) < 0.3f) {
-        out = {{"typing", 0.7}, {"footsteps", 0.2}};
-    } else if (f(Feature::voicedShare) > 0.3f && f(Feature::persistence) > 0.5f) {
-        out = {{"music", 0.7}, {"speech", 0.2}};
-    } else if (f(Feature::voicedShare) > 0.3f) {
-        out = {{"speech", 0.7}, {"music", 0.2}};
-    } else if (f(Feature::rangeDb) < 6 && f(Feature::flatness) > 0.3f) {
-        if (f(Feature::slope) > -1.5f)
-            out = {{"white_noise", 0.7}, {"pink_noise", 0.2}};
-        else
-            out = {{"pink_noise", 0.7}, {"wind", 0.2}};
-    } else if (f(Feature::band0) + f(Feature::band1) > -4) {
-        out = {{"snoring", 0.6}, {"breathing", 0.3}};
-    } else {
-        out = {{"breathing", 0.6}, {"silence", 0.3}};
+    for (int c = 0; c < model::kClasses; ++c) {
+        if (p[std::size_t(c)] >= kMinConfidence)
+            out.push_back({std::string(model::kLabels[std::size_t(c)]), p[std::size_t(c)]});
     }
     std::sort(out.begin(), out.end(),
               [](const auto& a, const auto& b) { return a.confidence > b.confidence; });
+    if (out.empty()) { // cannot happen with a softmax over fewer than 100 classes; kept for safety
+        const auto best = std::max_element(p.begin(), p.end()) - p.begin();
+        out.push_back({std::string(model::kLabels[std::size_t(best)]), p[std::size_t(best)]});
+    }
     return out;
 }
 
