@@ -1,10 +1,14 @@
 #include "detect/PhaseClassifier.h"
+#include "detect/SoundLabelSets.h"
+#include "detect/classifier/SoundLabels.h"
 #include "platform/fake/FakeOutputPlaybackProbe.h"
 #include "runtime/VirtualScheduler.h"
 #include "tests/support/RecordingEventSink.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -256,4 +260,22 @@ TEST_F(PhaseTest, UnrescuedSpeechDuringPlaybackIsUncountedAndRateLimited) {
     feed("speech", 0.95, {{"speech", 0.95}, {"snoring", 0.7}});
     EXPECT_EQ(events.named("classification").back()["counted"], true);
     EXPECT_EQ(events.named("classification").back()["effective_label"], "snoring");
+}
+
+TEST(SoundLabelSetsTest, TheClassifierCanNameEveryCountedLabel) {
+    const auto vocabulary = classifier::soundVocabulary();
+    std::set<std::string_view> all;
+    auto check = [&](const auto& set) {
+        for (auto label : set) {
+            all.insert(label);
+            EXPECT_NE(std::find(vocabulary.begin(), vocabulary.end(), label), vocabulary.end()) << label;
+        }
+    };
+    check(labels::sleepLabels);
+    check(labels::activityLabels);
+    check(labels::speechLabels);
+    check(labels::ambientLabels);
+    EXPECT_EQ(all.size(), 26u); // "wind" is in two sets
+    EXPECT_TRUE(labels::isSleep("wind") && labels::isAmbient("wind"));
+    EXPECT_FALSE(labels::isSleep("Breathing"));
 }
