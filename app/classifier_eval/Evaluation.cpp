@@ -77,6 +77,13 @@ double Tally::groupAccuracy() const {
 
 bool evaluate(const std::string& dir, const std::vector<Clip>& clips, std::size_t bufferFrames, Tally& tally,
               std::FILE* features, std::string& error) {
+    if (features) {
+        std::fprintf(features, "clip\tlabel\tstart");
+        for (int i = 0; i < classifier::kFeatureCount; ++i)
+            std::fprintf(features, "\t%s",
+                         std::string(classifier::featureName(classifier::Feature(i))).c_str());
+        std::fprintf(features, "\n");
+    }
     for (const Clip& clip : clips) {
         std::ifstream in(dir + "/" + clip.file, std::ios::binary);
         if (!in) {

@@ -25,6 +25,21 @@ float percentile(std::vector<float> values, double q) {
     return values[k];
 }
 
+// Sharp rises of the 7.5 ms block envelope: 9 dB above the quietest of the three blocks
+// before, 12 dB above the floor, at least 30 ms apart.
+int countOnsets(const std::vector<float>& blocks, float floorDb) {
+    int onsets = 0;
+    int lastOnset = -10;
+    for (std::size_t i = 3; i < blocks.size(); ++i) {
+        const float before = std::min({blocks[i - 1], blocks[i - 2], blocks[i - 3]});
+        if (blocks[i] - before > 9.0f && blocks[i] > floorDb + 12.0f && int(i) - lastOnset > 3) {
+            ++onsets;
+            lastOnset = int(i);
+        }
+    }
+    return onsets;
+}
+
 // Largest normalised autocorrelation of a mean-removed series over lags [lo, hi].
 float periodicity(const std::vector<float>& x, int lo, int hi) {
     const int n = int(x.size());
@@ -47,12 +62,35 @@ float periodicity(const std::vector<float>& x, int lo, int hi) {
 } // namespace
 
 std::string_view featureName(Feature f) {
-    static constexpr std::array<std::string_view, kFeatureCount> names{
-        "level_db",      "quiet_db",     "range_db",   "above_floor_db", "band0",        "band1",
-        "band2",         "band3",        "band4",      "band5",          "flatness",     "slope",
-        "centroid",      "voiced_share", "voicing",    "pitch",          "pitch_jitter", "low_periodicity",
-        "persistence",   "flux",         "onset_rate", "crest_db",       "syllabic",     "history_range_db",
-        "breath_rhythm", "slow_swing_db"};
+    static constexpr std::array<std::string_view, kFeatureCount> names{"level_db",
+                                                                       "quiet_db",
+                                                                       "range_db",
+                                                                       "above_floor_db",
+                                                                       "band0",
+                                                                       "band1",
+                                                                       "band2",
+                                                                       "band3",
+                                                                       "band4",
+                                                                       "band5",
+                                                                       "flatness",
+                                                                       "slope",
+                                                                       "centroid",
+                                                                       "voiced_share",
+                                                                       "voicing",
+                                                                       "pitch",
+                                                                       "pitch_jitter",
+                                                                       "low_periodicity",
+                                                                       "persistence",
+                                                                       "flux",
+                                                                       "onset_rate",
+                                                                       "crest_db",
+                                                                       "syllabic",
+                                                                       "history_range_db",
+                                                                       "breath_rhythm",
+                                                                       "slow_swing_db",
+                                                                       "history_onset_rate",
+                                                                       "history_low_peak_db",
+                                                                       "history_voiced"};
     const int i = int(f);
     return i >= 0 && i < kFeatureCount ? names[std::size_t(i)] : std::string_view("?");
 }
@@ -168,15 +206,7 @@ FeatureVector WindowFeatureExtractor::compute() const {
     set(Feature::flux, flux / double(n));
 
     // Transients on the 133 Hz block envelope.
-    int onsets = 0;
-    int lastOnset = -10;
-    for (std::size_t i = 3; i < blocks.size(); ++i) {
-        const float before = std::min({blocks[i - 1], blocks[i - 2], blocks[i - 3]});
-        if (blocks[i] - before > 9.0f && blocks[i] > floorDb + 12.0f && int(i) - lastOnset > 3) {
-            ++onsets;
-            lastOnset = int(i);
-        }
-    }
+    const int onsets = countOnsets(blocks, floorDb);
     const double seconds = double(n) / kFrameRate;
     set(Feature::onsetRate, onsets / seconds);
     set(Feature::crestDb, *std::max_element(blocks.begin(), blocks.end()) - percentile(blocks, 0.5));
@@ -240,6 +270,21 @@ FeatureVector WindowFeatureExtractor::compute() const {
             rhythm = periodicity(env, int(2.5f * envRate), int(7.5f * envRate));
         }
         set(Feature::breathRhythm, rhythm);
+    }
+    {
+        std::vector<float> allBlocks, low;
+        allBlocks.reserve(history_.size() * kSubBlocks);
+        low.reserve(history_.size());
+        int voicedFrames = 0;
+        for (const auto& f : history_) {
+            allBlocks.insert(allBlocks.end(), f.subDb.begin(), f.subDb.end());
+            low.push_back(toDb(fromDb(f.bandDb[0]) + fromDb(f.bandDb[1])));
+            voicedFrames += f.energyDb > floorDb + 6 && f.voicing > 0.5f && f.pitchHz > 0;
+        }
+        const double historySeconds = double(history_.size()) / kFrameRate;
+        set(Feature::historyOnsetRate, countOnsets(allBlocks, floorDb) / historySeconds);
+        set(Feature::historyLowPeakDb, percentile(low, 0.9) - floorDb);
+        set(Feature::historyVoiced, double(voicedFrames) / double(history_.size()));
     }
     return v;
 }

@@ -20,23 +20,26 @@ enum class Feature : int {
     band2,
     band3,
     band4,
-    band5,          // band energy share, dB re the window's total
-    flatness,       // mean spectral flatness
-    slope,          // mean spectral slope, dB per octave
-    centroid,       // log2 of the mean centroid in Hz
-    voicedShare,    // share of frames with a clear pitch above the floor
-    voicing,        // mean voicing strength
-    pitch,          // log2 of the median pitch of voiced frames (log2 150 when none)
-    pitchJitter,    // mean pitch change between voiced neighbours, octaves
-    lowPeriodicity, // mean 25-60 Hz periodicity
-    persistence,    // mean fine-spectrum correlation over 60 ms
-    flux,           // mean positive band-level change per frame, dB
-    onsetRate,      // sharp energy rises per second
-    crestDb,        // loudest block above the median block
-    syllabic,       // share of the envelope's modulation at 2-8 Hz
-    historyRangeDb, // 90th minus 10th percentile of frame energies over the last 12 s
-    breathRhythm,   // envelope periodicity at 2.5-7.5 s over the last 12 s
-    slowSwing,      // envelope modulation at 0.1-0.5 Hz over the last 12 s, dB
+    band5,            // band energy share, dB re the window's total
+    flatness,         // mean spectral flatness
+    slope,            // mean spectral slope, dB per octave
+    centroid,         // log2 of the mean centroid in Hz
+    voicedShare,      // share of frames with a clear pitch above the floor
+    voicing,          // mean voicing strength
+    pitch,            // log2 of the median pitch of voiced frames (log2 150 when none)
+    pitchJitter,      // mean pitch change between voiced neighbours, octaves
+    lowPeriodicity,   // mean 25-60 Hz periodicity
+    persistence,      // mean fine-spectrum correlation over 60 ms
+    flux,             // mean positive band-level change per frame, dB
+    onsetRate,        // sharp energy rises per second
+    crestDb,          // loudest block above the median block
+    syllabic,         // share of the envelope's modulation at 2-8 Hz
+    historyRangeDb,   // 90th minus 10th percentile of frame energies over the last 12 s
+    breathRhythm,     // envelope periodicity at 2.5-7.5 s over the last 12 s
+    slowSwing,        // envelope modulation at 0.1-0.5 Hz over the last 12 s, dB
+    historyOnsetRate, // sharp energy rises per second over the last 12 s
+    historyLowPeakDb, // 90th percentile of the below-500 Hz level over the last 12 s, above the floor
+    historyVoiced,    // share of clearly voiced frames over the last 12 s
     count
 };
 inline constexpr int kFeatureCount = int(Feature::count);
