@@ -1,0 +1,11 @@
+#include "detect/classifier/FftwPlanLock.h"
+
+namespace mirl::classifier {
+
+std::mutex& fftwPlanLock() {
+    // FFTW's planner state is itself process-wide; this lock only mirrors it.
+    static std::mutex lock;
+    return lock;
+}
+
+} // namespace mirl::classifier

@@ -1,0 +1,101 @@
+#include "detect/classifier/Resampler.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
+namespace mirl::classifier {
+
+namespace {
+constexpr double kPi = 3.14159265358979323846;
+// Kernel half-width in units of the lower rate's samples. With the Blackman window, 12 puts
+// the transition band between the cut-off (0.9 of the lower Nyquist) and about 1.2 of it.
+constexpr double kZeroCrossings = 12.0;
+constexpr int kMaxPhases = 2048;
+
+double blackman(double x) { // x in [-1, 1]
+    return 0.42 + 0.5 * std::cos(kPi * x) + 0.08 * std::cos(2 * kPi * x);
+}
+} // namespace
+
+Resampler::Resampler(int inRate, int outRate) : inRate_(std::max(1, inRate)), outRate_(std::max(1, outRate)) {
+    const double lower = std::min(inRate_, outRate_);
+    const double cutoff = 0.45 * lower;          // Hz, a little below the lower Nyquist
+    const double step = double(inRate_) / lower; // input samples per lower-rate sample
+    half_ = int(std::ceil(kZeroCrossings * step));
+    taps_ = 2 * half_;
+    const std::int64_t g = std::gcd(inRate_, outRate_);
+    phases_ = int(std::min<std::int64_t>(outRate_ / g, kMaxPhases));
+    table_.assign(std::size_t(phases_) * std::size_t(taps_), 0.0f);
+    const double fc = cutoff / inRate_; // cycles per input sample
+    for (int p = 0; p < phases_; ++p) {
+        const double frac = double(p) / phases_; // centre lies frac input samples after the base
+        double sum = 0;
+        float* row = &table_[std::size_t(p) * std::size_t(taps_)];
+        for (int k = 0; k < taps_; ++k) {
+            const double t = double(k - half_ + 1) - frac; // tap k sits at base - half_ + 1 + k
+            const double x = t / (half_ + 1.0);
+            double h = 0;
+            if (std::abs(x) < 1.0) {
+                const double s = t == 0 ? 1.0 : std::sin(2 * kPi * fc * t) / (2 * kPi * fc * t);
+                h = 2 * fc * s * blackman(x);
+            }
+            row[k] = float(h);
+            sum += h;
+        }
+        if (sum != 0) { // unity gain at DC for every phase
+            for (int k = 0; k < taps_; ++k)
+                row[k] = float(row[k] / sum);
+        }
+    }
+}
+
+void Resampler::push(std::span<const float> input, std::vector<float>& out) {
+    history_.insert(history_.end(), input.begin(), input.end());
+    const std::int64_t available = historyStart_ + std::int64_t(history_.size());
+    for (;;) {
+        const std::int64_t num = nextOut_ * inRate_;
+        const std::int64_t base = num / outRate_;
+        const std::int64_t rem = num % outRate_;
+        const std::int64_t last = base + half_; // highest input index the output reads
+        if (last >= available)
+            break;
+        const int phase = int(rem * phases_ / outRate_);
+        const float* row = &table_[std::size_t(phase) * std::size_t(taps_)];
+        const std::int64_t first = base - half_ + 1;
+        float acc = 0;
+        if (first >= historyStart_) {
+            const float* x = &history_[std::size_t(first - historyStart_)];
+            float part[8] = {}; // independent sums let the compiler vectorise the dot product
+            int k = 0;
+            for (; k + 8 <= taps_; k += 8) {
+                for (int j = 0; j < 8; ++j)
+                    part[j] += row[k + j] * x[k + j];
+            }
+            for (; k < taps_; ++k)
+                acc += row[k] * x[k];
+            for (float p : part)
+                acc += p;
+        } else { // the kernel reaches before the stream's first sample: zeros there
+            for (int k = 0; k < taps_; ++k) {
+                const std::int64_t idx = first + k;
+                if (idx >= historyStart_)
+                    acc += row[k] * history_[std::size_t(idx - historyStart_)];
+            }
+        }
+        out.push_back(acc);
+        ++nextOut_;
+    }
+    // Keep what the next output still reads.
+    const std::int64_t nextFirst = (nextOut_ * inRate_) / outRate_ - half_ + 1;
+    if (nextFirst > historyStart_) {
+        const std::int64_t drop =
+            std::min<std::int64_t>(nextFirst - historyStart_, std::int64_t(history_.size()));
+        if (drop > 4096 || drop == std::int64_t(history_.size())) {
+            history_.erase(history_.begin(), history_.begin() + drop);
+            historyStart_ += drop;
+        }
+    }
+}
+
+} // namespace mirl::classifier
