@@ -104,7 +104,11 @@ OpenedAudioFile FfmpegAudioFileReader::open(const std::filesystem::path& path) {
     }
     const AVRational perSample{1, reader->codec_->sample_rate};
     if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0) {
-        reader->lengthFrames_ = av_rescale_q(stream->duration, stream->time_base, perSample);
+        // A stream that starts before zero (encoder priming without an edit list) counts its
+        // duration from that start.
+        const std::int64_t early =
+            stream->start_time != AV_NOPTS_VALUE && stream->start_time < 0 ? stream->start_time : 0;
+        reader->lengthFrames_ = av_rescale_q(stream->duration + early, stream->time_base, perSample);
     } else if (reader->format_->duration != AV_NOPTS_VALUE && reader->format_->duration > 0) {
         reader->lengthFrames_ =
             av_rescale_q(reader->format_->duration, AVRational{1, AV_TIME_BASE}, perSample);

@@ -61,6 +61,7 @@ TEST(AacWriter, WrittenAudioDecodesBackPrivately) {
     ASSERT_TRUE(opened.reader) << opened.error;
     EXPECT_EQ(opened.reader->sampleRate(), 44100);
     EXPECT_EQ(opened.reader->channels(), 1);
+    EXPECT_EQ(opened.reader->lengthFrames(), 3 * 44100) << "the length leaves out priming and padding";
     const auto decoded = readAllSequentially(path);
     EXPECT_NEAR(static_cast<double>(decoded.size()), 3.0 * 44100, 1024);
     // Channel 0 is the 440 Hz tone at amplitude 0.5: compare it with what went in.

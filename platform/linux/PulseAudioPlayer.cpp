@@ -1,0 +1,246 @@
+#include "platform/linux/PulseAudioPlayer.h"
+
+#include <pulse/pulseaudio.h>
+
+#include <chrono>
+#include <cmath>
+#include <thread>
+
+namespace mirl {
+
+namespace {
+
+constexpr auto kConnectWait = std::chrono::seconds(2);
+constexpr std::uint32_t kTargetLatencyMs = 150;
+
+PulseAudioPlayer* self(void* userdata) {
+    return static_cast<PulseAudioPlayer*>(userdata);
+}
+
+void writeCallback(pa_stream*, std::size_t bytes, void* userdata) {
+    self(userdata)->onWritable(bytes);
+}
+
+void drainCallback(pa_stream*, int success, void* userdata) {
+    if (success != 0) {
+        self(userdata)->onDrained();
+    }
+}
+
+// Polls `ready` under the loop lock until it says yes (true), fails (false) or time runs out.
+template <class F> bool waitFor(pa_threaded_mainloop* loop, F ready) {
+    const auto end = std::chrono::steady_clock::now() + kConnectWait;
+    while (std::chrono::steady_clock::now() < end) {
+        pa_threaded_mainloop_lock(loop);
+        const int state = ready();
+        pa_threaded_mainloop_unlock(loop);
+        if (state != 0) {
+            return state > 0;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return false;
+}
+
+void unref(pa_operation* op) {
+    if (op != nullptr) {
+        pa_operation_unref(op);
+    }
+}
+
+} // namespace
+
+AudioPlayerFactory::Opened PulseAudioPlayer::open(const std::filesystem::path& file, Scheduler& mainThread) {
+    auto opened = openAudioFile(file);
+    if (!opened.reader) {
+        return {nullptr, opened.error};
+    }
+    std::unique_ptr<PulseAudioPlayer> player(new PulseAudioPlayer(mainThread, std::move(opened.reader)));
+    std::string error;
+    if (!player->connect(error)) {
+        return {nullptr, error};
+    }
+    return {std::move(player), {}};
+}
+
+PulseAudioPlayer::PulseAudioPlayer(Scheduler& mainThread, std::unique_ptr<AudioFileReader> reader)
+    : mainThread_(mainThread), reader_(std::move(reader)) {
+    rate_ = reader_->sampleRate();
+    duration_ = static_cast<double>(reader_->lengthFrames()) / rate_;
+}
+
+bool PulseAudioPlayer::connect(std::string& error) {
+    loop_ = pa_threaded_mainloop_new();
+    if (loop_ == nullptr || pa_threaded_mainloop_start(loop_) < 0) {
+        error = "cannot start the sound server connection";
+        return false;
+    }
+    pa_threaded_mainloop_lock(loop_);
+    context_ = pa_context_new(pa_threaded_mainloop_get_api(loop_), "Mirl");
+    const int rc =
+        context_ != nullptr ? pa_context_connect(context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) : -1;
+    pa_threaded_mainloop_unlock(loop_);
+    const bool connected = rc >= 0 && waitFor(loop_, [&] {
+                               const auto state = pa_context_get_state(context_);
+                               return state == PA_CONTEXT_READY ? 1 : PA_CONTEXT_IS_GOOD(state) ? 0 : -1;
+                           });
+    if (!connected) {
+        error = "the sound server is not reachable";
+        return false;
+    }
+
+    pa_threaded_mainloop_lock(loop_);
+    const pa_sample_spec spec{PA_SAMPLE_FLOAT32LE, static_cast<std::uint32_t>(rate_), 1};
+    stream_ = pa_stream_new(context_, "Mirl sound", &spec, nullptr);
+    int streamRc = -1;
+    if (stream_ != nullptr) {
+        pa_stream_set_write_callback(stream_, writeCallback, this);
+        pa_buffer_attr attr{};
+        attr.maxlength = static_cast<std::uint32_t>(-1);
+        attr.tlength = static_cast<std::uint32_t>(pa_usec_to_bytes(kTargetLatencyMs * 1000, &spec));
+        attr.prebuf = static_cast<std::uint32_t>(-1);
+        attr.minreq = static_cast<std::uint32_t>(-1);
+        attr.fragsize = static_cast<std::uint32_t>(-1);
+        const auto flags =
+            static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY |
+                                           PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE);
+        streamRc = pa_stream_connect_playback(stream_, nullptr, &attr, flags, nullptr, nullptr);
+    }
+    pa_threaded_mainloop_unlock(loop_);
+    const bool ready = streamRc >= 0 && waitFor(loop_, [&] {
+                           const auto state = pa_stream_get_state(stream_);
+                           return state == PA_STREAM_READY ? 1 : PA_STREAM_IS_GOOD(state) ? 0 : -1;
+                       });
+    if (!ready) {
+        error = "the sound server refused the playback stream";
+        return false;
+    }
+    return true;
+}
+
+PulseAudioPlayer::~PulseAudioPlayer() {
+    if (loop_ == nullptr) {
+        return;
+    }
+    pa_threaded_mainloop_lock(loop_);
+    if (stream_ != nullptr) {
+        pa_stream_set_write_callback(stream_, nullptr, nullptr);
+        pa_stream_disconnect(stream_);
+        pa_stream_unref(stream_);
+    }
+    if (context_ != nullptr) {
+        pa_context_disconnect(context_);
+        pa_context_unref(context_);
+    }
+    pa_threaded_mainloop_unlock(loop_);
+    pa_threaded_mainloop_stop(loop_);
+    pa_threaded_mainloop_free(loop_);
+}
+
+void PulseAudioPlayer::onWritable(std::size_t bytes) {
+    const std::size_t wanted = bytes / sizeof(float);
+    std::vector<float> out;
+    out.reserve(wanted);
+    while (out.size() < wanted) {
+        auto block = reader_->read(readPosition_, wanted - out.size());
+        if (block.empty()) {
+            if (!looping_ || readPosition_ == 0) {
+                break;
+            }
+            readPosition_ = 0; // the loop starts again, sample-exact
+            continue;
+        }
+        readPosition_ += static_cast<std::int64_t>(block.size());
+        out.insert(out.end(), block.begin(), block.end());
+    }
+    if (!out.empty()) {
+        const float g = gain_;
+        for (auto& s : out) {
+            s *= g;
+        }
+        pa_stream_write(stream_, out.data(), out.size() * sizeof(float), nullptr, 0, PA_SEEK_RELATIVE);
+    } else if (!draining_) {
+        draining_ = true;
+        unref(pa_stream_drain(stream_, drainCallback, this));
+    }
+}
+
+void PulseAudioPlayer::onDrained() {
+    if (!draining_) {
+        return; // a seek or stop came in between
+    }
+    playing_ = false;
+    mainThread_.post([this, alive = std::weak_ptr<int>(alive_)] {
+        if (alive.lock() && onFinished) {
+            onFinished();
+        }
+    });
+}
+
+double PulseAudioPlayer::streamSeconds() const {
+    pa_usec_t usec = 0;
+    if (stream_ == nullptr || pa_stream_get_time(stream_, &usec) < 0) {
+        return anchorStream_;
+    }
+    return static_cast<double>(usec) / 1e6;
+}
+
+void PulseAudioPlayer::play() {
+    pa_threaded_mainloop_lock(loop_);
+    if (draining_) {
+        restartFrom(0); // finished: play again from the start
+    }
+    unref(pa_stream_cork(stream_, 0, nullptr, nullptr));
+    unref(pa_stream_trigger(stream_, nullptr, nullptr));
+    playing_ = true;
+    pa_threaded_mainloop_unlock(loop_);
+}
+
+void PulseAudioPlayer::pause() {
+    pa_threaded_mainloop_lock(loop_);
+    unref(pa_stream_cork(stream_, 1, nullptr, nullptr));
+    playing_ = false;
+    pa_threaded_mainloop_unlock(loop_);
+}
+
+void PulseAudioPlayer::stop() {
+    pa_threaded_mainloop_lock(loop_);
+    unref(pa_stream_cork(stream_, 1, nullptr, nullptr));
+    restartFrom(0);
+    playing_ = false;
+    pa_threaded_mainloop_unlock(loop_);
+}
+
+void PulseAudioPlayer::seek(double seconds) {
+    const auto frame = std::clamp<std::int64_t>(std::llround(seconds * rate_), 0,
+                                                std::max<std::int64_t>(reader_->lengthFrames(), 0));
+    pa_threaded_mainloop_lock(loop_);
+    restartFrom(frame);
+    pa_threaded_mainloop_unlock(loop_);
+}
+
+void PulseAudioPlayer::restartFrom(std::int64_t frame) {
+    // Drops what the server has buffered, so that the new position is heard at once.
+    unref(pa_stream_flush(stream_, nullptr, nullptr));
+    readPosition_ = frame;
+    draining_ = false;
+    anchorFile_ = static_cast<double>(frame) / rate_;
+    anchorStream_ = streamSeconds();
+    // Refill right away (the server asks again when it wants more).
+    const std::size_t writable = pa_stream_writable_size(stream_);
+    if (writable != static_cast<std::size_t>(-1) && writable > 0) {
+        onWritable(writable);
+    }
+}
+
+double PulseAudioPlayer::currentTime() const {
+    pa_threaded_mainloop_lock(loop_);
+    double t = anchorFile_ + std::max(0.0, streamSeconds() - anchorStream_);
+    pa_threaded_mainloop_unlock(loop_);
+    if (duration_ <= 0) {
+        return t;
+    }
+    return looping_ ? std::fmod(t, duration_) : std::min(t, duration_);
+}
+
+} // namespace mirl
