@@ -171,8 +171,9 @@ void PulseAudioPlayer::onDrained() {
     }
     playing_ = false;
     mainThread_.post([this, alive = std::weak_ptr<int>(alive_)] {
-        if (alive.lock() && onFinished) {
-            onFinished();
+        // A copy: the listener may destroy this player.
+        if (auto notify = alive.lock() ? onFinished : nullptr) {
+            notify();
         }
     });
 }
