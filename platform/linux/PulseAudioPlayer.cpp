@@ -2,6 +2,7 @@
 
 #include <pulse/pulseaudio.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <thread>
@@ -66,7 +67,8 @@ AudioPlayerFactory::Opened PulseAudioPlayer::open(const std::filesystem::path& f
 PulseAudioPlayer::PulseAudioPlayer(Scheduler& mainThread, std::unique_ptr<AudioFileReader> reader)
     : mainThread_(mainThread), reader_(std::move(reader)) {
     rate_ = reader_->sampleRate();
-    duration_ = static_cast<double>(reader_->lengthFrames()) / rate_;
+    endFrame_ = reader_->lengthFrames();
+    duration_ = static_cast<double>(endFrame_) / rate_;
 }
 
 bool PulseAudioPlayer::connect(std::string& error) {
@@ -138,16 +140,27 @@ PulseAudioPlayer::~PulseAudioPlayer() {
 }
 
 void PulseAudioPlayer::onWritable(std::size_t bytes) {
+    if (!primed_) {
+        return; // nothing is decoded before play(): gain and looping are set by then
+    }
     const std::size_t wanted = bytes / sizeof(float);
     std::vector<float> out;
     out.reserve(wanted);
     while (out.size() < wanted) {
-        auto block = reader_->read(readPosition_, wanted - out.size());
+        // The container's length ends the sound: the codec's padding after it would be a gap
+        // at every turn of a loop.
+        std::size_t ask = wanted - out.size();
+        if (endFrame_ > 0) {
+            ask = static_cast<std::size_t>(
+                std::clamp<std::int64_t>(endFrame_ - readPosition_, 0, static_cast<std::int64_t>(ask)));
+        }
+        auto block = ask > 0 ? reader_->read(readPosition_, ask) : std::vector<float>{};
         if (block.empty()) {
             if (!looping_ || readPosition_ == 0) {
                 break;
             }
             readPosition_ = 0; // the loop starts again, sample-exact
+            wrapped_ = true;
             continue;
         }
         readPosition_ += static_cast<std::int64_t>(block.size());
@@ -161,6 +174,8 @@ void PulseAudioPlayer::onWritable(std::size_t bytes) {
         pa_stream_write(stream_, out.data(), out.size() * sizeof(float), nullptr, 0, PA_SEEK_RELATIVE);
     } else if (!draining_) {
         draining_ = true;
+        // What is left may be less than the server waits for before it starts playing.
+        unref(pa_stream_trigger(stream_, nullptr, nullptr));
         unref(pa_stream_drain(stream_, drainCallback, this));
     }
 }
@@ -178,10 +193,11 @@ void PulseAudioPlayer::onDrained() {
     });
 }
 
-double PulseAudioPlayer::streamSeconds() const {
+double PulseAudioPlayer::bufferedSeconds() const {
     pa_usec_t usec = 0;
-    if (stream_ == nullptr || pa_stream_get_time(stream_, &usec) < 0) {
-        return anchorStream_;
+    int negative = 0;
+    if (stream_ == nullptr || pa_stream_get_latency(stream_, &usec, &negative) < 0 || negative != 0) {
+        return 0.0;
     }
     return static_cast<double>(usec) / 1e6;
 }
@@ -190,6 +206,13 @@ void PulseAudioPlayer::play() {
     pa_threaded_mainloop_lock(loop_);
     if (draining_) {
         restartFrom(0); // finished: play again from the start
+    }
+    if (!primed_) {
+        primed_ = true;
+        const std::size_t writable = pa_stream_writable_size(stream_);
+        if (writable != static_cast<std::size_t>(-1) && writable > 0) {
+            onWritable(writable);
+        }
     }
     unref(pa_stream_cork(stream_, 0, nullptr, nullptr));
     unref(pa_stream_trigger(stream_, nullptr, nullptr));
@@ -225,8 +248,7 @@ void PulseAudioPlayer::restartFrom(std::int64_t frame) {
     unref(pa_stream_flush(stream_, nullptr, nullptr));
     readPosition_ = frame;
     draining_ = false;
-    anchorFile_ = static_cast<double>(frame) / rate_;
-    anchorStream_ = streamSeconds();
+    wrapped_ = false;
     // Refill right away (the server asks again when it wants more).
     const std::size_t writable = pa_stream_writable_size(stream_);
     if (writable != static_cast<std::size_t>(-1) && writable > 0) {
@@ -235,13 +257,15 @@ void PulseAudioPlayer::restartFrom(std::int64_t frame) {
 }
 
 double PulseAudioPlayer::currentTime() const {
+    // What is heard: the decoding position minus what the server still holds.
     pa_threaded_mainloop_lock(loop_);
-    double t = anchorFile_ + std::max(0.0, streamSeconds() - anchorStream_);
+    double t = static_cast<double>(readPosition_) / rate_ - bufferedSeconds();
+    const bool wrapped = wrapped_;
     pa_threaded_mainloop_unlock(loop_);
-    if (duration_ <= 0) {
-        return t;
+    if (t < 0) {
+        t = wrapped && duration_ > 0 ? t + duration_ : 0.0;
     }
-    return looping_ ? std::fmod(t, duration_) : std::min(t, duration_);
+    return duration_ > 0 ? std::min(t, duration_) : t;
 }
 
 } // namespace mirl

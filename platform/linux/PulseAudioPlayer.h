@@ -40,13 +40,14 @@ public:
 private:
     PulseAudioPlayer(Scheduler& mainThread, std::unique_ptr<AudioFileReader> reader);
     bool connect(std::string& error);
-    double streamSeconds() const; // played time of the stream, under the loop lock
+    double bufferedSeconds() const; // written but not yet heard, under the loop lock
     void restartFrom(std::int64_t frame);
 
     Scheduler& mainThread_;
     std::unique_ptr<AudioFileReader> reader_;
     double rate_ = 0;
     double duration_ = 0;
+    std::int64_t endFrame_ = 0; // the container's length; 0 when unknown (read to the end)
     pa_threaded_mainloop* loop_ = nullptr;
     pa_context* context_ = nullptr;
     pa_stream* stream_ = nullptr;
@@ -57,8 +58,8 @@ private:
     // Under the loop lock:
     std::int64_t readPosition_ = 0; // next frame to decode
     bool draining_ = false;
-    double anchorFile_ = 0;   // file time at the anchor
-    double anchorStream_ = 0; // stream time at the anchor
+    bool primed_ = false;  // play() has been called once
+    bool wrapped_ = false; // the loop has started again since the last seek
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 };
 
