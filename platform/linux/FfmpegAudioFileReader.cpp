@@ -62,6 +62,7 @@ OpenedAudioFile openAudioFile(const std::filesystem::path& path) {
 }
 
 OpenedAudioFile FfmpegAudioFileReader::open(const std::filesystem::path& path) {
+    ffmpeg::quietLogs();
     std::unique_ptr<FfmpegAudioFileReader> reader(new FfmpegAudioFileReader());
     const std::string where = path.string();
     int rc = avformat_open_input(&reader->format_, where.c_str(), nullptr, nullptr);
