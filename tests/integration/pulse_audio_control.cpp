@@ -8,6 +8,7 @@
 #include "platform/linux/PulseAudioControl.h"
 #include "platform/linux/QtScheduler.h"
 #include "tests/support/AudioFixtures.h"
+#include "tests/support/DBusMock.h"
 #include "tests/support/QtEventLoop.h"
 #include "tests/support/RecordingEventSink.h"
 #include "tests/support/TestPaths.h"

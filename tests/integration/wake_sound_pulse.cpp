@@ -11,6 +11,7 @@
 #include "platform/linux/QtScheduler.h"
 #include "runtime/Console.h"
 #include "tests/support/AudioFixtures.h"
+#include "tests/support/DBusMock.h"
 #include "tests/support/QtEventLoop.h"
 #include "tests/support/RecordingEventSink.h"
 #include "tests/support/TestPaths.h"

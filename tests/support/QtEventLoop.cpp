@@ -6,15 +6,6 @@
 
 namespace mirl::test {
 
-void ensureQtCore() {
-    if (QCoreApplication::instance() == nullptr) {
-        static int argc = 1;
-        static char name[] = "mirl-test";
-        static char* argv[] = {name, nullptr};
-        static QCoreApplication app(argc, argv);
-    }
-}
-
 bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
     const auto end = std::chrono::steady_clock::now() + timeout;
     for (;;) {

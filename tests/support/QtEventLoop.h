@@ -3,10 +3,8 @@
 #include <chrono>
 #include <functional>
 
+// ensureQtCore() (a QCoreApplication for tests without the Qt test main) is in DBusMock.h.
 namespace mirl::test {
-
-/// Makes sure a QCoreApplication exists (for QtScheduler in tests without the Qt test main).
-void ensureQtCore();
 
 /// Runs the Qt event loop until `done` holds or `timeout` passes; whether it held.
 bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
