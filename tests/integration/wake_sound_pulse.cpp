@@ -189,3 +189,26 @@ TEST_F(WakeSoundPulseTest, BrokenFileIsAnError) {
     EXPECT_FALSE(opened.player);
     EXPECT_FALSE(opened.error.empty());
 }
+
+TEST_F(WakeSoundPulseTest, WithoutTheServerTheWakeSoundReportsAnErrorAndComesBack) {
+    WakeSound wake(clock, scheduler, events, console, players, resources, probes);
+    std::string pid = readFile(std::getenv("MIRL_TESTENV_PULSE_PIDFILE"));
+    while (!pid.empty() && pid.back() == '\n') {
+        pid.pop_back();
+    }
+    ASSERT_EQ(shell("kill " + pid), 0);
+    ASSERT_TRUE(pumpUntil([&] { return !audio.connected(); }, 5s));
+    const auto before = std::chrono::steady_clock::now();
+    wake.play(WakeSoundChoice::sea);
+    EXPECT_LT(std::chrono::steady_clock::now() - before, 2500ms);
+    EXPECT_FALSE(wake.isPlaying());
+    ASSERT_EQ(events.named("wake_sound_error").size(), 1u);
+    EXPECT_EQ(events.named("wake_sound_error")[0]["error"], "the sound server is not reachable");
+    EXPECT_EQ(console.lines().back(), "Mirl: wake sound failed to play: the sound server is not reachable");
+
+    ASSERT_EQ(shell(std::string(std::getenv("MIRL_TESTENV_PULSE_START")) + " > /dev/null 2>&1"), 0);
+    ASSERT_TRUE(pumpUntil([&] { return audio.connected(); }, 8s));
+    wake.play(WakeSoundChoice::sea);
+    EXPECT_TRUE(wake.isPlaying());
+    wake.stop("test_done");
+}
