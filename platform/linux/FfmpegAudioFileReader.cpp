@@ -160,15 +160,26 @@ std::vector<float> FfmpegAudioFileReader::read(std::int64_t position, std::size_
 
 void FfmpegAudioFileReader::restart(std::int64_t target) {
     const AVStream* stream = format_->streams[streamIndex_];
-    std::int64_t ts = originPts_;
+    const AVRational perSample{1, static_cast<int>(sampleRate_)};
+    int rc = 0;
     if (target > 0) {
-        ts += av_rescale_q(target, AVRational{1, static_cast<int>(sampleRate_)}, stream->time_base);
-    } else if (stream->start_time != AV_NOPTS_VALUE) {
-        ts = std::min(ts, stream->start_time);
-    }
-    int rc = av_seek_frame(format_, streamIndex_, ts, AVSEEK_FLAG_BACKWARD);
-    if (rc < 0 && target <= 0) {
-        rc = avformat_seek_file(format_, -1, INT64_MIN, 0, 0, 0);
+        rc = av_seek_frame(format_, streamIndex_,
+                           originPts_ + av_rescale_q(target, perSample, stream->time_base),
+                           AVSEEK_FLAG_BACKWARD);
+    } else {
+        // The very beginning, priming packets included: landing on the first packet at time zero
+        // would leave its frame without the predecessor it overlaps with.
+        const std::int64_t start =
+            stream->start_time != AV_NOPTS_VALUE ? std::min(stream->start_time, originPts_) : originPts_;
+        rc = av_seek_frame(format_, streamIndex_,
+                           start - av_rescale_q(kSeekBackOff, perSample, stream->time_base),
+                           AVSEEK_FLAG_BACKWARD);
+        if (rc < 0) {
+            rc = avformat_seek_file(format_, streamIndex_, INT64_MIN, start, start, 0);
+        }
+        if (rc < 0) {
+            rc = avformat_seek_file(format_, -1, INT64_MIN, 0, 0, 0);
+        }
     }
     avcodec_flush_buffers(codec_);
     buffer_.clear();
