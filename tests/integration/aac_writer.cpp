@@ -153,6 +153,7 @@ TEST(AacWriter, KilledWriterLeavesAllButTheLastSecond) {
     ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "writer exited with " << status;
 
     const auto ours = readAllSequentially(path);
+    RecordProperty("decoded_seconds", std::to_string(static_cast<double>(ours.size()) / 48000.0));
     EXPECT_GE(static_cast<double>(ours.size()) / 48000.0, 9.0);
     const auto cli = decodeChannel0WithCli(path);
     EXPECT_GE(static_cast<double>(cli.size()) / 48000.0, 9.0) << "the ffmpeg tool reads less of the file";
