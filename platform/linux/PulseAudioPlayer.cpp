@@ -92,14 +92,14 @@ bool PulseAudioPlayer::connect(std::string& error) {
     }
 
     pa_threaded_mainloop_lock(loop_);
-    const pa_sample_spec spec{PA_SAMPLE_FLOAT32LE, static_cast<std::uint32_t>(rate_), 1};
-    stream_ = pa_stream_new(context_, "Mirl sound", &spec, nullptr);
+    const pa_sample_spec format{PA_SAMPLE_FLOAT32LE, static_cast<std::uint32_t>(rate_), 1};
+    stream_ = pa_stream_new(context_, "Mirl sound", &format, nullptr);
     int streamRc = -1;
     if (stream_ != nullptr) {
         pa_stream_set_write_callback(stream_, writeCallback, this);
         pa_buffer_attr attr{};
         attr.maxlength = static_cast<std::uint32_t>(-1);
-        attr.tlength = static_cast<std::uint32_t>(pa_usec_to_bytes(kTargetLatencyMs * 1000, &spec));
+        attr.tlength = static_cast<std::uint32_t>(pa_usec_to_bytes(kTargetLatencyMs * 1000, &format));
         attr.prebuf = static_cast<std::uint32_t>(-1);
         attr.minreq = static_cast<std::uint32_t>(-1);
         attr.fragsize = static_cast<std::uint32_t>(-1);

@@ -6,12 +6,12 @@
 
 namespace mirl::synth {
 
-std::vector<float> renderLoop(const VoiceSpec& spec, unsigned seed) {
+std::vector<float> renderLoop(const Voicing& voice, unsigned seed) {
     std::mt19937 random(seed);
-    const auto loop = static_cast<std::size_t>(spec.loopSeconds * kRate);
+    const auto loop = static_cast<std::size_t>(voice.loopSeconds * kRate);
     const std::size_t fade = kRate; // one second
     const double total = static_cast<double>(2 * loop + fade) / kRate;
-    std::vector<float> raw = spec.render(total, random);
+    std::vector<float> raw = voice.render(total, random);
     raw.resize(2 * loop + fade, 0.0f);
 
     std::vector<float> out(raw.begin() + static_cast<std::ptrdiff_t>(loop),

@@ -166,7 +166,7 @@ std::vector<float> purr(double seconds, std::mt19937& random) {
 
 } // namespace
 
-std::vector<VoiceSpec> wakeVoices() {
+std::vector<Voicing> wakeVoices() {
     return {{"Birds", 12.0, birds},
             {"Sea", 17.0, sea},
             {"River", 10.0, river},
