@@ -25,6 +25,7 @@ CreatedAudioFile createAacFile(const std::filesystem::path& path, int sampleRate
 
 CreatedAudioFile FfmpegAacWriter::create(const std::filesystem::path& path, int sampleRate, int channels,
                                          int bitRate) {
+    ffmpeg::quietLogs();
     const std::string where = path.string();
     if (sampleRate <= 0 || channels <= 0 || channels > 8) {
         return {nullptr, "unusable format for " + where};

@@ -62,6 +62,7 @@ OpenedAudioFile openAudioFile(const std::filesystem::path& path) {
 }
 
 OpenedAudioFile FfmpegAudioFileReader::open(const std::filesystem::path& path) {
+    ffmpeg::quietLogs();
     std::unique_ptr<FfmpegAudioFileReader> reader(new FfmpegAudioFileReader());
     const std::string where = path.string();
     int rc = avformat_open_input(&reader->format_, where.c_str(), nullptr, nullptr);
@@ -104,7 +105,11 @@ OpenedAudioFile FfmpegAudioFileReader::open(const std::filesystem::path& path) {
     }
     const AVRational perSample{1, reader->codec_->sample_rate};
     if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0) {
-        reader->lengthFrames_ = av_rescale_q(stream->duration, stream->time_base, perSample);
+        // A stream that starts before zero (encoder priming without an edit list) counts its
+        // duration from that start.
+        const std::int64_t early =
+            stream->start_time != AV_NOPTS_VALUE && stream->start_time < 0 ? stream->start_time : 0;
+        reader->lengthFrames_ = av_rescale_q(stream->duration + early, stream->time_base, perSample);
     } else if (reader->format_->duration != AV_NOPTS_VALUE && reader->format_->duration > 0) {
         reader->lengthFrames_ =
             av_rescale_q(reader->format_->duration, AVRational{1, AV_TIME_BASE}, perSample);
@@ -155,15 +160,26 @@ std::vector<float> FfmpegAudioFileReader::read(std::int64_t position, std::size_
 
 void FfmpegAudioFileReader::restart(std::int64_t target) {
     const AVStream* stream = format_->streams[streamIndex_];
-    std::int64_t ts = originPts_;
+    const AVRational perSample{1, static_cast<int>(sampleRate_)};
+    int rc = 0;
     if (target > 0) {
-        ts += av_rescale_q(target, AVRational{1, static_cast<int>(sampleRate_)}, stream->time_base);
-    } else if (stream->start_time != AV_NOPTS_VALUE) {
-        ts = std::min(ts, stream->start_time);
-    }
-    int rc = av_seek_frame(format_, streamIndex_, ts, AVSEEK_FLAG_BACKWARD);
-    if (rc < 0 && target <= 0) {
-        rc = avformat_seek_file(format_, -1, INT64_MIN, 0, 0, 0);
+        rc = av_seek_frame(format_, streamIndex_,
+                           originPts_ + av_rescale_q(target, perSample, stream->time_base),
+                           AVSEEK_FLAG_BACKWARD);
+    } else {
+        // The very beginning, priming packets included: landing on the first packet at time zero
+        // would leave its frame without the predecessor it overlaps with.
+        const std::int64_t start =
+            stream->start_time != AV_NOPTS_VALUE ? std::min(stream->start_time, originPts_) : originPts_;
+        rc = av_seek_frame(format_, streamIndex_,
+                           start - av_rescale_q(kSeekBackOff, perSample, stream->time_base),
+                           AVSEEK_FLAG_BACKWARD);
+        if (rc < 0) {
+            rc = avformat_seek_file(format_, streamIndex_, INT64_MIN, start, start, 0);
+        }
+        if (rc < 0) {
+            rc = avformat_seek_file(format_, -1, INT64_MIN, 0, 0, 0);
+        }
     }
     avcodec_flush_buffers(codec_);
     buffer_.clear();

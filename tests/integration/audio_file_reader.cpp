@@ -75,6 +75,10 @@ TEST_P(AudioFileReaderTest, RandomBlocksMatchTheSequentialDecode) {
     for (int i = 0; i < 40; ++i) {
         positions.push_back(anywhere(random));
     }
+    // Back to the very start and just after it, where priming and the first frame meet.
+    for (std::int64_t early : {0, 700, 2000, 0}) {
+        positions.push_back(early);
+    }
     // Jumps backwards and forwards, then a run of sequential reads from the last position.
     for (std::int64_t position : positions) {
         const auto block = reader.read(position, 2048);
@@ -85,7 +89,7 @@ TEST_P(AudioFileReaderTest, RandomBlocksMatchTheSequentialDecode) {
                 << "at " << position << " + " << i;
         }
     }
-    std::int64_t position = positions[10];
+    std::int64_t position = positions[10]; // a random one
     for (int i = 0; i < 30 && position < static_cast<std::int64_t>(all.size()); ++i) {
         const auto block = reader.read(position, 2048);
         ASSERT_FALSE(block.empty());
