@@ -22,3 +22,11 @@ target_link_libraries(mirl_x11 INTERFACE PkgConfig::X11LIBS)
 pkg_check_modules(FFTW REQUIRED IMPORTED_TARGET fftw3f)
 add_library(mirl_fftw INTERFACE)
 target_link_libraries(mirl_fftw INTERFACE PkgConfig::FFTW)
+
+pkg_check_modules(DDCUTIL REQUIRED IMPORTED_TARGET ddcutil)
+add_library(mirl_ddcutil INTERFACE)
+target_link_libraries(mirl_ddcutil INTERFACE PkgConfig::DDCUTIL)
+
+pkg_check_modules(GIO REQUIRED IMPORTED_TARGET gio-2.0)
+add_library(mirl_gio INTERFACE)
+target_link_libraries(mirl_gio INTERFACE PkgConfig::GIO)
