@@ -21,7 +21,7 @@
 using namespace mirl;
 
 TEST(OverlayWithoutCompositor, ShowsNoVeilAndSaysSoOnce) {
-    ASSERT_EQ(x11CompositorRunning(nullptr), std::optional<bool>(false))
+    ASSERT_EQ(x11CompositorRunning(static_cast<const char*>(nullptr)), std::optional<bool>(false))
         << "the bare Xvfb display should have no compositor";
     MemorySettingsStore store;
     Settings settings{store};
