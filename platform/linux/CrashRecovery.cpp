@@ -1,5 +1,6 @@
 #include "platform/linux/CrashRecovery.h"
 
+#include "platform/linux/GnomeNightLight.h"
 #include "platform/linux/RestoreStateFile.h"
 #include "platform/linux/X11GammaRamps.h"
 
@@ -10,6 +11,9 @@ std::vector<std::string> recoverAfterCrash(const std::filesystem::path& file, Cr
     std::map<std::string, PartRestorer, std::less<>> restorers;
     restorers.emplace(restore_parts::gamma,
                       [](const nlohmann::json& part) { return X11GammaRamps::restoreSnapshot(part); });
+    restorers.emplace(restore_parts::nightLight, [](const nlohmann::json& part) {
+        return part.value("backend", std::string()) == "gnome" && GnomeNightLight::restoreSnapshot(part);
+    });
     if (outputs.backlight) {
         restorers.emplace(restore_parts::backlight, [&](const nlohmann::json& part) {
             return outputs.backlight->writeLevel(part.at("level").get<float>());
