@@ -23,9 +23,10 @@ pkg_check_modules(FFTW REQUIRED IMPORTED_TARGET fftw3f)
 add_library(mirl_fftw INTERFACE)
 target_link_libraries(mirl_fftw INTERFACE PkgConfig::FFTW)
 
-pkg_check_modules(DDCUTIL REQUIRED IMPORTED_TARGET ddcutil)
+# libddcutil: only its header at build time; the library is loaded at run time (DdcBacklight).
+pkg_check_modules(DDCUTIL REQUIRED ddcutil)
 add_library(mirl_ddcutil INTERFACE)
-target_link_libraries(mirl_ddcutil INTERFACE PkgConfig::DDCUTIL)
+target_include_directories(mirl_ddcutil INTERFACE ${DDCUTIL_INCLUDE_DIRS})
 
 pkg_check_modules(GIO REQUIRED IMPORTED_TARGET gio-2.0)
 add_library(mirl_gio INTERFACE)

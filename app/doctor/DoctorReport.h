@@ -17,5 +17,6 @@ struct Section {
 // Each section lives in its own file beside this one and must never crash or hang: a missing
 // facility is reported as such.
 Section probesSection();
+Section screenSection();
 
 } // namespace mirl::doctor

@@ -3,6 +3,7 @@
 #include "platform/Backlight.h"
 #include "runtime/SerialQueue.h"
 
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -34,10 +35,13 @@ public:
 
     /// The monitors found so far (empty until detection ends).
     std::vector<Monitor> monitors() const;
+    /// False when libddcutil could not be loaded (then there are never monitors).
+    bool libraryLoaded() const;
     /// Blocks until detection and the work asked for so far are done (diagnostics, tests).
     void waitIdle() { queue_.waitIdle(); }
 
 private:
+    struct Api;
     struct Entry;
     void detect();
     void refresh();
@@ -48,6 +52,7 @@ private:
     std::optional<float> pendingLevel_;           // guarded by mutex_
     bool writeQueued_ = false;                    // guarded by mutex_
     bool refreshQueued_ = false;                  // guarded by mutex_
+    std::unique_ptr<Api> api_;                    // set in the constructor, then read-only
     std::vector<std::shared_ptr<Entry>> entries_; // worker only
     SerialQueue queue_{"Mirl.DDC"};               // last, so that it drains before the rest goes
 };
