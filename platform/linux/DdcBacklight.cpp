@@ -68,6 +68,8 @@ struct DdcBacklight::Entry {
 DdcBacklight::DdcBacklight() : api_(std::make_unique<Api>()) {
     if (api_->usable())
         queue_.submit([this] { detect(); });
+    else
+        detected_ = true;
 }
 
 DdcBacklight::~DdcBacklight() {
@@ -82,8 +84,11 @@ void DdcBacklight::detect() {
         api_->setFerr(nullptr);
     }
     DDCA_Display_Info_List* list = nullptr;
-    if (api_->listDisplays(false, &list) != 0 || !list)
+    if (api_->listDisplays(false, &list) != 0 || !list) {
+        std::lock_guard lock(mutex_);
+        detected_ = true;
         return;
+    }
     std::vector<Monitor> found;
     for (int i = 0; i < list->ct; ++i) {
         const DDCA_Display_Info& info = list->info[i];
@@ -104,6 +109,7 @@ void DdcBacklight::detect() {
     // The list is kept: the display references in it stay valid for the process's life.
     std::lock_guard lock(mutex_);
     monitors_ = std::move(found);
+    detected_ = true;
 }
 
 std::optional<float> DdcBacklight::readLevel() {
@@ -143,7 +149,7 @@ void DdcBacklight::refresh() {
 bool DdcBacklight::writeLevel(float level) {
     {
         std::lock_guard lock(mutex_);
-        if (monitors_.empty())
+        if (detected_ && monitors_.empty())
             return false;
         pendingLevel_ = level;
         if (writeQueued_)

@@ -14,7 +14,7 @@ namespace mirl {
 /// (tens to hundreds of milliseconds per exchange), so everything touching the bus runs on the
 /// worker "Mirl.DDC": monitors are detected once, at construction; reads answer from the levels
 /// last seen and ask the worker to look again; writes are coalesced, only the newest level
-/// waiting is written.
+/// waiting is written. A write made before detection ends (the restore at launch) waits for it.
 ///
 /// Thread rule: readLevel/writeLevel/monitors on the main thread; the worker owns the
 /// libddcutil calls; the two meet in the fields under mutex_. The destructor lets a write
@@ -50,6 +50,7 @@ private:
     mutable std::mutex mutex_;
     std::vector<Monitor> monitors_;               // guarded by mutex_
     std::optional<float> pendingLevel_;           // guarded by mutex_
+    bool detected_ = false;                       // guarded by mutex_; a write before it waits for detection
     bool writeQueued_ = false;                    // guarded by mutex_
     bool refreshQueued_ = false;                  // guarded by mutex_
     std::unique_ptr<Api> api_;                    // set in the constructor, then read-only
