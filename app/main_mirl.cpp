@@ -48,7 +48,8 @@ int main(int argc, char** argv) {
     QSettingsStore store(settingsFile.value_or("Mirl.conf"));
     Settings settings(store);
     auto dataHome = xdg::dataHome();
-    SessionLogger logger(clock, dataHome ? std::optional(*dataHome / "Mirl") : std::nullopt, xdg::osPrettyName());
+    SessionLogger logger(clock, dataHome ? std::optional(*dataHome / "Mirl") : std::nullopt,
+                         xdg::osPrettyName());
     const int rotationDays = settings.readInt(keys::detectorRotationDays, 60);
     if (rotationDays >= 1)
         logger.pruneOldFiles(rotationDays);
