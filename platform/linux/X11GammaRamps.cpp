@@ -147,20 +147,37 @@ void X11GammaRamps::restoreAll() {
     write();
 }
 
-void X11GammaRamps::captureMissingOriginals() {
-    bool added = false;
+namespace {
+std::vector<std::uint16_t> joined(const CrtcRamp& r) {
+    std::vector<std::uint16_t> all(r.red);
+    all.insert(all.end(), r.green.begin(), r.green.end());
+    all.insert(all.end(), r.blue.begin(), r.blue.end());
+    return all;
+}
+} // namespace
+
+void X11GammaRamps::syncOriginals() {
+    bool changed = false;
     for (auto& ramp : readRamps(display_)) {
-        const bool known = std::any_of(originals_.begin(), originals_.end(), [&](const Saved& s) {
-            return s.id == ramp.id && s.red.size() == ramp.red.size();
-        });
-        if (known)
-            continue;
-        std::erase_if(originals_, [&](const Saved& s) { return s.id == ramp.id; });
-        originals_.push_back({ramp.id, std::move(ramp.red), std::move(ramp.green), std::move(ramp.blue)});
-        added = true;
+        auto known = std::find_if(originals_.begin(), originals_.end(),
+                                  [&](const Saved& s) { return s.id == ramp.id; });
+        if (known != originals_.end() && known->red.size() == ramp.red.size() &&
+            (known->seen.empty() || known->seen == joined(ramp)))
+            continue; // ours, as we left it
+        if (known != originals_.end())
+            originals_.erase(known);
+        originals_.push_back({ramp.id, std::move(ramp.red), std::move(ramp.green), std::move(ramp.blue), {}});
+        changed = true;
     }
-    if (added)
+    if (changed)
         remember();
+}
+
+void X11GammaRamps::noteWhatWasWritten() {
+    for (const auto& ramp : readRamps(display_))
+        for (Saved& s : originals_)
+            if (s.id == ramp.id)
+                s.seen = joined(ramp);
 }
 
 void X11GammaRamps::remember() {
@@ -178,6 +195,9 @@ void X11GammaRamps::write() {
     if (neutral() && originals_.empty())
         return;
     ErrorTrap trap(display_);
+    // Kept before the first write, so that a crash leaves the way back behind; a ramp someone
+    // else changed meanwhile is taken as the new original.
+    syncOriginals();
     if (neutral()) {
         for (const Saved& s : originals_)
             writeRamp(display_, s.id, s.red, s.green, s.blue);
@@ -186,12 +206,11 @@ void X11GammaRamps::write() {
             restoreState_.forget(restore_parts::gamma);
         return;
     }
-    // Kept before the first write, so that a crash leaves the way back behind.
-    captureMissingOriginals();
     for (const Saved& s : originals_)
         writeRamp(display_, s.id, scaleRamp(s.red, brightness_ * whitePoint_.red),
                   scaleRamp(s.green, brightness_ * whitePoint_.green),
                   scaleRamp(s.blue, brightness_ * whitePoint_.blue));
+    noteWhatWasWritten();
 }
 
 void X11GammaRamps::startWatching() {

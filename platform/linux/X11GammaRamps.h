@@ -17,7 +17,9 @@ namespace mirl {
 /// kept, in memory and in the restore state; every write is original x brightness x white
 /// point; when both halves are neutral again the originals go back exactly. After a RandR
 /// screen change (a mode switch resets ramps on some drivers) the composition is written
-/// again, and a CRTC that appeared meanwhile has its ramp kept as its original first.
+/// again, and a CRTC that appeared meanwhile has its ramp kept as its original first. A ramp
+/// that someone else changed since our last write (the desktop's own night light, a driver
+/// reset) becomes the new original, so that Mirl neither undoes their change nor dims twice.
 /// Thread rule: main thread.
 class X11GammaRamps final : public GammaRamps {
 public:
@@ -54,12 +56,14 @@ public:
 private:
     struct Saved {
         unsigned long id = 0;
-        std::vector<std::uint16_t> red, green, blue;
+        std::vector<std::uint16_t> red, green, blue; // the original
+        std::vector<std::uint16_t> seen;             // red, green, blue as read back after our last write
     };
 
     X11GammaRamps(Display* display, RestoreState& restoreState, Console& console);
     bool neutral() const { return brightness_ == 1.0 && whitePoint_.neutral(); }
-    void captureMissingOriginals();
+    void syncOriginals();
+    void noteWhatWasWritten();
     void write();
     void remember();
 

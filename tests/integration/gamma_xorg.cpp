@@ -172,6 +172,27 @@ TEST_F(GammaXorg, QuitRestoresTheOriginalsInAnyState) {
     EXPECT_FALSE(state.holds(restore_parts::gamma));
 }
 
+TEST_F(GammaXorg, ARampChangedBySomeoneElseBecomesTheNewOriginal) {
+    MemoryRestoreState state;
+    auto ramps = X11GammaRamps::open(state, console);
+    ASSERT_TRUE(ramps);
+    ramps->setBrightness(0.5);
+    // The desktop's own night light warms the first CRTC meanwhile.
+    Ramp theirs = originals[0];
+    theirs.blue = scaleRamp(theirs.blue, 0.6);
+    x.write(crtcs[0], theirs);
+    ramps->setBrightness(0.5);
+    EXPECT_EQ(x.read(crtcs[0]), composed(theirs, 0.5, {})) << "their change is dimmed, not undone";
+    EXPECT_EQ(state.parts["gamma"]["crtcs"].back()["blue"].get<std::vector<std::uint16_t>>(), theirs.blue)
+        << "the restore state follows the new original";
+    for (std::size_t i = 1; i < crtcs.size(); ++i)
+        EXPECT_EQ(x.read(crtcs[i]), composed(originals[i], 0.5, {})) << "CRTC " << crtcs[i];
+    ramps->restoreAll();
+    EXPECT_EQ(x.read(crtcs[0]), theirs) << "their ramp stays after the restore";
+    for (std::size_t i = 1; i < crtcs.size(); ++i)
+        EXPECT_EQ(x.read(crtcs[i]), originals[i]) << "CRTC " << crtcs[i];
+}
+
 TEST_F(GammaXorg, ModeChangeWritesTheCompositionAgain) {
     MemoryRestoreState state;
     auto ramps = X11GammaRamps::open(state, console);
