@@ -22,10 +22,12 @@ void BrightnessController::apply(double darkness) {
         return;
     }
     if (!savedLevel_) {
-        const float base = getBrightness();
-        // Written before the first change, so that a crash leaves the way back behind.
-        restoreState_.remember(restore_parts::backlight, {{"level", static_cast<double>(base)}});
-        savedLevel_ = base;
+        const std::optional<float> read = backlight_.readLevel();
+        // Kept before the first change, so that a crash leaves the way back behind; a level
+        // nothing answered for (the 0.7 stand-in) is no user's level to put back later.
+        if (read)
+            restoreState_.remember(restore_parts::backlight, {{"level", static_cast<double>(*read)}});
+        savedLevel_ = read.value_or(0.7f);
     }
     const double base = *savedLevel_;
     const int floor = floorPercent();

@@ -2,6 +2,10 @@
 
 #include "platform/linux/NightLightBackends.h"
 
+#include <QCoreApplication>
+
+#include <QCoreApplication>
+
 namespace mirl {
 
 namespace {
@@ -21,7 +25,13 @@ ScreenOutputs::ScreenOutputs(Settings& settings, EventSink& events, Console& con
       nightLight(chooseNightLight(ramps.get(), scheduler, restoreState, console)),
       brightness(backlight, settings, events, restoreState), gamma(ramps.get()),
       nightShift(nightLight.get(), console),
-      overlay(surfaces, settings, console, nightShift, brightness, gamma) {}
+      overlay(surfaces, settings, console, nightShift, brightness, gamma),
+      quitWatch_(std::make_unique<QObject>()) {
+    if (auto* app = QCoreApplication::instance())
+        QObject::connect(app, &QCoreApplication::aboutToQuit, quitWatch_.get(), [this] { willTerminate(); });
+}
+
+ScreenOutputs::~ScreenOutputs() = default;
 
 void ScreenOutputs::willTerminate() {
     overlay.willTerminate();

@@ -15,6 +15,8 @@
 #include "runtime/Scheduler.h"
 #include "ui/overlay/QtOverlaySurfaces.h"
 
+#include <QObject>
+
 #include <memory>
 
 namespace mirl {
@@ -29,7 +31,12 @@ public:
     ScreenOutputs(Settings& settings, EventSink& events, Console& console, Scheduler& scheduler,
                   RestoreState& restoreState);
 
-    /// At quit (the will-terminate hooks): windows hidden, backlight, night light and gamma put back.
+    ~ScreenOutputs();
+    ScreenOutputs(const ScreenOutputs&) = delete;
+    ScreenOutputs& operator=(const ScreenOutputs&) = delete;
+
+    /// At quit (also run on QCoreApplication::aboutToQuit): windows hidden, backlight, night
+    /// light and gamma put back. Safe to call twice.
     void willTerminate();
 
     SysfsBacklight panel;
@@ -42,6 +49,9 @@ public:
     GammaController gamma;
     NightShiftController nightShift;
     ScreenOverlayController overlay;
+
+private:
+    std::unique_ptr<QObject> quitWatch_;
 };
 
 } // namespace mirl
