@@ -12,7 +12,10 @@
 #include "runtime/VirtualScheduler.h"
 #include "tests/support/TestPaths.h"
 
+// GLib before anything that includes Qt: Qt's "signals" keyword is a field name in GLib.
 #include <gio/gio.h>
+
+#include "tests/support/DBusMock.h"
 
 #include <QDBusArgument>
 #include <QDBusConnection>
@@ -224,6 +227,21 @@ TEST(KWinNightLight, PreviewIsRenewedEveryTenSecondsAndStopped) {
     scheduler.advance(std::chrono::seconds(30));
     EXPECT_EQ(kwin.calls(4),
               (std::vector<std::string>{"preview 3400", "preview 4950", "preview 4950", "stopPreview"}));
+}
+
+TEST(NightLightBackends, PicksGnomeWhenItsColourPluginAnswers) {
+    test::DBusMock gsd(test::DBusMock::Bus::session,
+                       {QStringLiteral("org.gnome.SettingsDaemon.Color"),
+                        QStringLiteral("/org/gnome/SettingsDaemon/Color"),
+                        QStringLiteral("org.gnome.SettingsDaemon.Color")},
+                       QStringLiteral("org.gnome.SettingsDaemon.Color"));
+    ASSERT_TRUE(gsd.ok()) << gsd.error();
+    VirtualScheduler scheduler(TimePoint{});
+    MemoryRestoreState state;
+    RecordingConsole console;
+    auto light = chooseNightLight(nullptr, scheduler, state, console);
+    ASSERT_TRUE(light);
+    EXPECT_EQ(light->name(), "GNOME night light");
 }
 
 TEST(NightLightBackends, PicksKWinWhenItAnswersAndTheRampsOtherwise) {
