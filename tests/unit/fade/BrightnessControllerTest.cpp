@@ -81,7 +81,8 @@ TEST(BrightnessController, UnreadableDisplaysGiveSevenTenths) {
     EXPECT_FLOAT_EQ(*w.controller.savedLevel(), 0.7f);
     EXPECT_NEAR(w.backlight.writes.back(), 0.14f, 1e-6);
     EXPECT_EQ(w.events.named("brightness_applied").size(), 1u) << "logged even when no display took it";
-    EXPECT_FALSE(w.restoreState.holds(restore_parts::backlight)) << "the stand-in is nobody's level to restore";
+    EXPECT_FALSE(w.restoreState.holds(restore_parts::backlight))
+        << "the stand-in is nobody's level to restore";
 }
 
 TEST(BrightnessController, DetectOverrideAcceptsAUserChangeOnce) {
