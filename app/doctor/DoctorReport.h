@@ -19,5 +19,6 @@ struct Section {
 Section probesSection();
 /// Sound server, default output and its volume, inputs, whether something plays.
 Section audioSection();
+Section screenSection();
 
 } // namespace mirl::doctor
