@@ -3,10 +3,17 @@
 #include "core/settings/Settings.h"
 #include "core/settings/SettingsKeys.h"
 #include "core/timer/SleepTimerModel.h"
+#include "fade/SystemAudio.h"
+#include "fade/SystemVolumeMonitor.h"
 #include "journal/SessionLogger.h"
+#include "platform/linux/CrashRecovery.h"
+#include "platform/linux/PulseAudioControl.h"
 #include "platform/linux/QSettingsStore.h"
 #include "platform/linux/QtScheduler.h"
+#include "platform/linux/RestoreStateFile.h"
+#include "platform/linux/SysfsBacklight.h"
 #include "platform/linux/SystemdPower.h"
+#include "platform/linux/TerminationSignals.h"
 #include "platform/linux/XdgPaths.h"
 #include "runtime/Version.h"
 
@@ -48,10 +55,22 @@ int main(int argc, char** argv) {
     QSettingsStore store(settingsFile.value_or("Mirl.conf"));
     Settings settings(store);
     auto dataHome = xdg::dataHome();
-    SessionLogger logger(clock, dataHome ? std::optional(*dataHome / "Mirl") : std::nullopt, xdg::osPrettyName());
+    SessionLogger logger(clock, dataHome ? std::optional(*dataHome / "Mirl") : std::nullopt,
+                         xdg::osPrettyName());
     const int rotationDays = settings.readInt(keys::detectorRotationDays, 60);
     if (rotationDays >= 1)
         logger.pruneOldFiles(rotationDays);
+
+    // A previous Mirl that died mid-fade left the screen and the volume changed: put them back
+    // before anything else touches them.
+    PulseAudioControl audio(scheduler);
+    SystemVolumeMonitor volumeMonitor(audio, logger);
+    SystemAudio systemAudio(audio, volumeMonitor, scheduler, logger);
+    if (auto stateFile = RestoreStateFile::defaultFile()) {
+        SysfsBacklight panel;
+        recoverAfterCrash(*stateFile, {&panel, &systemAudio}, console);
+    }
+    TerminationSignals terminationRoute([](int) { QCoreApplication::quit(); });
 
     SystemdPower power;
     SleepTimerModel timer(clock, scheduler, settings, logger, power, console);

@@ -28,6 +28,8 @@ int main(int argc, char** argv) {
 
     const std::vector<std::function<doctor::Section()>> sections = {
         doctor::probesSection,
+        doctor::audioSection,
+        doctor::screenSection,
     };
 
     nlohmann::json report = {{"version", kVersion}};

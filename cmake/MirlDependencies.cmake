@@ -22,3 +22,12 @@ target_link_libraries(mirl_x11 INTERFACE PkgConfig::X11LIBS)
 pkg_check_modules(FFTW REQUIRED IMPORTED_TARGET fftw3f)
 add_library(mirl_fftw INTERFACE)
 target_link_libraries(mirl_fftw INTERFACE PkgConfig::FFTW)
+
+# libddcutil: only its header at build time; the library is loaded at run time (DdcBacklight).
+pkg_check_modules(DDCUTIL REQUIRED ddcutil)
+add_library(mirl_ddcutil INTERFACE)
+target_include_directories(mirl_ddcutil INTERFACE ${DDCUTIL_INCLUDE_DIRS})
+
+pkg_check_modules(GIO REQUIRED IMPORTED_TARGET gio-2.0)
+add_library(mirl_gio INTERFACE)
+target_link_libraries(mirl_gio INTERFACE PkgConfig::GIO)

@@ -31,7 +31,8 @@ public:
 
     /// Feeds the next samples of channel 0 at sampleRate Hz (any rate). A change of rate
     /// restarts the windowing.
-    virtual void process(std::span<const float> samples, double sampleRate, const ResultCallback& onResult) = 0;
+    virtual void process(std::span<const float> samples, double sampleRate,
+                         const ResultCallback& onResult) = 0;
     /// Forgets buffered audio; the next sample starts a new stream at time 0.
     virtual void reset() = 0;
 };

@@ -87,7 +87,8 @@ std::optional<TimePoint> parseTimestamp(std::string_view text) {
     year_month_day ymd{year{y}, month{static_cast<unsigned>(mo)}, day{static_cast<unsigned>(d)}};
     if (!ymd.ok())
         return std::nullopt;
-    return TimePoint{sys_days{ymd}.time_since_epoch() + hours{h} + minutes{mi} + seconds{s} + milliseconds{ms}};
+    return TimePoint{sys_days{ymd}.time_since_epoch() + hours{h} + minutes{mi} + seconds{s} +
+                     milliseconds{ms}};
 }
 
 } // namespace mirl

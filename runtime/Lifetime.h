@@ -14,8 +14,7 @@ public:
     Lifetime(const Lifetime&) = delete;
     Lifetime& operator=(const Lifetime&) = delete;
 
-    template <typename F>
-    auto guard(F f) const {
+    template <typename F> auto guard(F f) const {
         return [weak = std::weak_ptr<const int>(token_), f = std::move(f)](auto&&... args) mutable {
             if (weak.lock())
                 f(std::forward<decltype(args)>(args)...);

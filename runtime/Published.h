@@ -20,8 +20,7 @@ namespace mirl {
 /// thread that called set(), after the new value is visible, in subscription order. A
 /// subscriber that must act after the operation that caused the change posts its reaction
 /// to the scheduler.
-template <typename T>
-class Published {
+template <typename T> class Published {
 public:
     using Callback = std::function<void(const T&)>;
 

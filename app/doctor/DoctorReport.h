@@ -17,5 +17,8 @@ struct Section {
 // Each section lives in its own file beside this one and must never crash or hang: a missing
 // facility is reported as such.
 Section probesSection();
+/// Sound server, default output and its volume, inputs, whether something plays.
+Section audioSection();
+Section screenSection();
 
 } // namespace mirl::doctor

@@ -14,13 +14,15 @@ namespace {
 std::string trimmedLower(std::string_view text) {
     auto begin = text.find_first_not_of(" \t\r\n");
     auto end = text.find_last_not_of(" \t\r\n");
-    std::string out = begin == std::string_view::npos ? std::string() : std::string(text.substr(begin, end - begin + 1));
+    std::string out =
+        begin == std::string_view::npos ? std::string() : std::string(text.substr(begin, end - begin + 1));
     std::transform(out.begin(), out.end(), out.begin(), [](unsigned char c) { return std::tolower(c); });
     return out;
 }
 
 int saturate(long long v) {
-    return static_cast<int>(std::clamp<long long>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+    return static_cast<int>(
+        std::clamp<long long>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
 }
 
 std::optional<int> intFromText(std::string_view raw) {

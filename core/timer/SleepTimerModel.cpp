@@ -19,8 +19,8 @@ long long roundedUpSeconds(double seconds) {
 
 SleepTimerModel::SleepTimerModel(const Clock& clock, Scheduler& scheduler, const Settings& settings,
                                  EventSink& events, Power& power, Console& console)
-    : now(clock.now()), clock_(clock), scheduler_(scheduler), settings_(settings), events_(events), power_(power),
-      console_(console) {}
+    : now(clock.now()), clock_(clock), scheduler_(scheduler), settings_(settings), events_(events),
+      power_(power), console_(console) {}
 
 MirlMode SleepTimerModel::resolveMode(TimePoint t, MirlMode choice) const {
     if (choice != MirlMode::automatic)
@@ -59,7 +59,8 @@ void SleepTimerModel::tick() {
         if (remaining() <= lead) {
             didWake_ = true;
             const double left = remaining();
-            events_.log("nap_wake_begin", {{"remaining_sec", static_cast<long long>(left)}, {"wake_lead_sec", lead}});
+            events_.log("nap_wake_begin",
+                        {{"remaining_sec", static_cast<long long>(left)}, {"wake_lead_sec", lead}});
             if (onShouldWake)
                 onShouldWake(left);
         }
@@ -69,7 +70,8 @@ void SleepTimerModel::tick() {
         if (remaining() <= lead) {
             didWarn_ = true;
             const double left = remaining();
-            events_.log("timer_prewarn", {{"remaining_sec", static_cast<long long>(left)}, {"lead_sec", lead}});
+            events_.log("timer_prewarn",
+                        {{"remaining_sec", static_cast<long long>(left)}, {"lead_sec", lead}});
             if (onShouldWarn)
                 onShouldWarn(left);
         }

@@ -15,7 +15,9 @@ public:
             return std::nullopt;
         return it->second;
     }
-    void write(std::string_view key, const SettingValue& value) override { values_[std::string(key)] = value; }
+    void write(std::string_view key, const SettingValue& value) override {
+        values_[std::string(key)] = value;
+    }
     void remove(std::string_view key) override { values_.erase(std::string(key)); }
     std::size_t size() const { return values_.size(); }
 

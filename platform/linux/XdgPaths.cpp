@@ -48,7 +48,8 @@ std::string osPrettyName() {
             if (line.rfind("PRETTY_NAME=", 0) != 0)
                 continue;
             std::string value = line.substr(12);
-            if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+            if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+                value.back() == value.front())
                 value = value.substr(1, value.size() - 2);
             if (!value.empty())
                 return value;

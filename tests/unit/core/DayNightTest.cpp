@@ -19,7 +19,8 @@ TEST(DayNight, WithoutASensorTheClockDecides) {
         int hour, minute;
         bool night;
     };
-    for (auto row : {Row{6, 59, true}, Row{7, 0, false}, Row{20, 59, false}, Row{21, 0, true}, Row{0, 0, true}}) {
+    for (auto row :
+         {Row{6, 59, true}, Row{7, 0, false}, Row{20, 59, false}, Row{21, 0, true}, Row{0, 0, true}}) {
         VirtualScheduler clock(at(row.hour, row.minute));
         EXPECT_EQ(isNightByLight(probes, clock), row.night) << row.hour << ":" << row.minute;
     }

@@ -5,7 +5,8 @@
 using mirl::platformText;
 
 TEST(PlatformWords, RewritesTheOtherPlatformsWords) {
-    EXPECT_EQ(platformText("Put the Mac to sleep when the timer ends"), "Put the computer to sleep when the timer ends");
+    EXPECT_EQ(platformText("Put the Mac to sleep when the timer ends"),
+              "Put the computer to sleep when the timer ends");
     EXPECT_EQ(platformText("Fades the macOS volume down."), "Fades the system volume down.");
     EXPECT_EQ(platformText("Night Shift (sepia tint)"), "Night light (sepia tint)");
     EXPECT_EQ(platformText("Dark + orange overlay (NSWindow)"), "Dark + orange overlay (window)");

@@ -47,7 +47,7 @@ TEST(Settings, TextValuesAreConvertedAsTypedReadsDo) {
         bool asBool;
     };
     const Row rows[] = {
-        {"42", 42, true}, {"-7", -7, true}, {"0", 0, false},   {"3.7", 3, true},
+        {"42", 42, true},  {"-7", -7, true},    {"0", 0, false},    {"3.7", 3, true},
         {"true", 1, true}, {"false", 0, false}, {" 12 ", 12, true}, {"99999999999", 2147483647, true},
     };
     for (const auto& row : rows) {

@@ -1,5 +1,5 @@
-#include "core/settings/SettingsKeys.h"
 #include "core/timer/SleepTimerModel.h"
+#include "core/settings/SettingsKeys.h"
 #include "platform/fake/FakePower.h"
 #include "platform/fake/MemorySettingsStore.h"
 #include "runtime/VirtualScheduler.h"
@@ -143,10 +143,12 @@ TEST_F(TimerTest, NightFireOrderAndDelayedSleep) {
     EXPECT_TRUE(timer.isRunning());
     scheduler.advance(1s);
     EXPECT_FALSE(timer.isRunning());
-    EXPECT_EQ(events.names(), (std::vector<std::string>{"timer_prewarn", "timer_fired", "baseline_restored"}));
+    EXPECT_EQ(events.names(),
+              (std::vector<std::string>{"timer_prewarn", "timer_fired", "baseline_restored"}));
     EXPECT_EQ(order, std::vector<std::string>{"callback after timer_fired"});
     EXPECT_EQ(events.named("timer_fired")[0], (EventPayload{{"will_sleep", true}, {"mode", "night"}}));
-    EXPECT_EQ(events.named("baseline_restored")[0], (EventPayload{{"reason", "before_system_sleep_at_timer_fired"}}));
+    EXPECT_EQ(events.named("baseline_restored")[0],
+              (EventPayload{{"reason", "before_system_sleep_at_timer_fired"}}));
     scheduler.advance(499ms);
     EXPECT_EQ(power.suspendCalls, 0);
     scheduler.advance(1ms);
@@ -205,11 +207,13 @@ TEST_F(NapTimerTest, ShortNapWakesAtTheFirstTickAndNeverSleeps) {
     scheduler.advance(1s);
     ASSERT_EQ(woke.size(), 1u);
     EXPECT_DOUBLE_EQ(woke[0], 119.0);
-    EXPECT_EQ(events.named("nap_wake_begin")[0], (EventPayload{{"remaining_sec", 119}, {"wake_lead_sec", 180}}));
+    EXPECT_EQ(events.named("nap_wake_begin")[0],
+              (EventPayload{{"remaining_sec", 119}, {"wake_lead_sec", 180}}));
     scheduler.advance(120s);
     EXPECT_EQ(woke.size(), 1u);
     EXPECT_EQ(before, 1);
-    EXPECT_EQ(events.names(), (std::vector<std::string>{"nap_wake_begin", "timer_fired", "baseline_restored"}));
+    EXPECT_EQ(events.names(),
+              (std::vector<std::string>{"nap_wake_begin", "timer_fired", "baseline_restored"}));
     EXPECT_EQ(events.named("timer_fired")[0], (EventPayload{{"will_sleep", false}, {"mode", "nap"}}));
     EXPECT_EQ(events.named("baseline_restored")[0], (EventPayload{{"reason", "timer_fired_no_sleep"}}));
     scheduler.advance(5s);
@@ -235,8 +239,8 @@ TEST_F(TimerTest, CountdownTexts) {
         const char* shortText;
     };
     const Row rows[] = {
-        {58.2, "00:59", "0:59"},         {3600, "1:00:00", "60:00"},  {545, "09:05", "9:05"},
-        {5400, "1:30:00", "90:00"},      {3599.5, "1:00:00", "60:00"}, {0, "00:00", "0:00"},
+        {58.2, "00:59", "0:59"},        {3600, "1:00:00", "60:00"},   {545, "09:05", "9:05"},
+        {5400, "1:30:00", "90:00"},     {3599.5, "1:00:00", "60:00"}, {0, "00:00", "0:00"},
         {86400, "24:00:00", "1440:00"},
     };
     for (const auto& row : rows) {

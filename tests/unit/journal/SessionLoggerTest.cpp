@@ -1,14 +1,14 @@
-#include "journal/JsonLine.h"
 #include "journal/SessionLogger.h"
+#include "journal/JsonLine.h"
 #include "runtime/VirtualScheduler.h"
 #include "tests/support/TestPaths.h"
 
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <fcntl.h>
 #include <fstream>
 #include <map>
+#include <sstream>
 #include <sys/stat.h>
 #include <thread>
 
@@ -59,9 +59,12 @@ TEST_F(SessionLoggerTest, WritesTheExactRecordFormat) {
 
     clock.advance(1234ms);
     logger.log("empty");
-    logger.log("nested", {{"zeta", 1}, {"alpha", {{"b", 2}, {"a", {{"y", true}, {"x", nullptr}}}}}, {"mid", {3, 1.5}}});
-    logger.log("text", {{"path", "a/b"}, {"quote", "say \"hi\"\\"}, {"ctl", "tab\tnl\n\x01"}, {"utf", "Müde 😴"}});
-    logger.log("numbers", {{"int", 42}, {"neg", -7}, {"dbl", 0.1}, {"whole", 2.0}, {"big", 1e300}, {"tiny", 5e-324}});
+    logger.log("nested",
+               {{"zeta", 1}, {"alpha", {{"b", 2}, {"a", {{"y", true}, {"x", nullptr}}}}}, {"mid", {3, 1.5}}});
+    logger.log("text",
+               {{"path", "a/b"}, {"quote", "say \"hi\"\\"}, {"ctl", "tab\tnl\n\x01"}, {"utf", "Müde 😴"}});
+    logger.log("numbers",
+               {{"int", 42}, {"neg", -7}, {"dbl", 0.1}, {"whole", 2.0}, {"big", 1e300}, {"tiny", 5e-324}});
     logger.log("override", {{"event", "replaced"}});
     logger.endSession("user_cancelled");
 

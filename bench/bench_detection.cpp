@@ -1,0 +1,181 @@
+// Cost of the whole detection chain per hour of 48 kHz audio on one core, and of each part.
+//   build/bin/bench_detection
+// "sec_per_hour" is the answer: seconds of one core per hour of captured audio. BM_Chain is the
+// whole chain as mirl-replay runs it (8192-frame buffers, the classifier, phase classification,
+// both breathing detectors, the level meter, telemetry and the session log); the others are
+// its parts on the same audio.
+
+#include "detect/BreathBandDetector.h"
+#include "detect/BreathDetector.h"
+#include "detect/OfflineReplay.h"
+#include "detect/PhaseClassifier.h"
+#include "detect/SignalLevel.h"
+#include "detect/classifier/FeatureSoundClassifier.h"
+#include "journal/SessionLogger.h"
+#include "platform/fake/FakeOutputPlaybackProbe.h"
+#include "runtime/VirtualScheduler.h"
+#include "tests/support/TestPaths.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <numbers>
+#include <random>
+#include <vector>
+
+using namespace mirl;
+
+namespace {
+
+constexpr double kRate = 48000;
+constexpr double kSeconds = 120;
+constexpr std::size_t kBuffer = 8192;
+
+/// Two minutes of a bedroom: a noise floor, a breath every 4.6 s and a little speech-like tone.
+const std::vector<float>& room() {
+    static const std::vector<float> x = [] {
+        std::mt19937 gen(11);
+        std::normal_distribution<float> noise(0.0f, 1.0f);
+        std::vector<float> out(static_cast<std::size_t>(kSeconds * kRate));
+        for (std::size_t i = 0; i < out.size(); ++i) {
+            const double t = static_cast<double>(i) / kRate;
+            const double phase = std::fmod(t, 4.6);
+            const double breath =
+                phase > 1.4 && phase < 2.4 ? std::sin(std::numbers::pi * (phase - 1.4)) : 0.0;
+            const double voice =
+                t < 30 ? 0.02 * std::sin(2 * std::numbers::pi * 180 * t) * (std::fmod(t, 2) < 1) : 0;
+            out[i] = static_cast<float>(noise(gen) * (0.0005 + 0.008 * breath) + voice);
+        }
+        return out;
+    }();
+    return x;
+}
+
+class MemoryReader final : public AudioFileReader {
+public:
+    explicit MemoryReader(const std::vector<float>& x) : x_(x) {}
+    double sampleRate() const override { return kRate; }
+    int channels() const override { return 1; }
+    std::int64_t lengthFrames() const override { return static_cast<std::int64_t>(x_.size()); }
+    std::vector<float> read(std::int64_t position, std::size_t frames) override {
+        const auto from = std::min(x_.size(), static_cast<std::size_t>(position));
+        const auto to = std::min(x_.size(), from + frames);
+        return {x_.begin() + static_cast<std::ptrdiff_t>(from), x_.begin() + static_cast<std::ptrdiff_t>(to)};
+    }
+
+private:
+    const std::vector<float>& x_;
+};
+
+class NullSink final : public EventSink {
+public:
+    void log(std::string_view, const EventPayload& payload) override { bytes += payload.dump().size(); }
+    std::size_t bytes = 0;
+};
+
+void perHour(benchmark::State& state) {
+    state.counters["sec_per_hour"] = benchmark::Counter(
+        kSeconds / 3600.0, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+/// Calls f(span) for each capture-sized buffer of the room.
+template <typename F> void eachBuffer(F f) {
+    const auto& x = room();
+    for (std::size_t i = 0; i < x.size(); i += kBuffer)
+        f(std::span<const float>(x.data() + i, std::min(kBuffer, x.size() - i)));
+}
+
+void BM_Chain(benchmark::State& state) {
+    room();
+    test::TempDir dir;
+    for (auto _ : state) {
+        VirtualScheduler scheduler;
+        SessionLogger logger(scheduler, dir.path(), "bench");
+        logger.startSession();
+        OfflineReplay replay(scheduler, logger, std::make_unique<FeatureSoundClassifier>());
+        MemoryReader reader(room());
+        benchmark::DoNotOptimize(replay.run(reader));
+        logger.endSession("bench");
+    }
+    perHour(state);
+}
+BENCHMARK(BM_Chain)->Unit(benchmark::kMillisecond);
+
+void BM_Classifier(benchmark::State& state) {
+    room();
+    for (auto _ : state) {
+        FeatureSoundClassifier classifier;
+        std::size_t results = 0;
+        eachBuffer([&](std::span<const float> b) {
+            classifier.process(b, kRate, [&](const ClassificationResult&) { ++results; });
+        });
+        benchmark::DoNotOptimize(results);
+    }
+    perHour(state);
+}
+BENCHMARK(BM_Classifier)->Unit(benchmark::kMillisecond);
+
+void BM_BreathBandDetector(benchmark::State& state) {
+    room();
+    for (auto _ : state) {
+        VirtualScheduler scheduler;
+        InlineExecutor queue;
+        NullSink sink;
+        BreathBandDetector band(scheduler, scheduler, queue, sink);
+        band.configure(kRate);
+        eachBuffer([&](std::span<const float> b) {
+            band.process(CapturedBuffer{b.data(), b.size(), kRate, 1, 0});
+            scheduler.runDue();
+        });
+    }
+    perHour(state);
+}
+BENCHMARK(BM_BreathBandDetector)->Unit(benchmark::kMillisecond);
+
+void BM_BreathDetector(benchmark::State& state) {
+    room();
+    for (auto _ : state) {
+        VirtualScheduler scheduler;
+        NullSink sink;
+        BreathDetector breath(scheduler, scheduler, sink);
+        breath.setEnabled(true);
+        breath.setSessionStartedAt(scheduler.now());
+        eachBuffer([&](std::span<const float> b) {
+            scheduler.advance(std::chrono::microseconds(170667));
+            breath.process(CapturedBuffer{b.data(), b.size(), kRate, 1, 0});
+            scheduler.runDue();
+        });
+    }
+    perHour(state);
+}
+BENCHMARK(BM_BreathDetector)->Unit(benchmark::kMillisecond);
+
+void BM_LevelMeter(benchmark::State& state) {
+    room();
+    for (auto _ : state) {
+        double sum = 0;
+        eachBuffer([&](std::span<const float> b) { sum += rootMeanSquare(b); });
+        benchmark::DoNotOptimize(sum);
+    }
+    perHour(state);
+}
+BENCHMARK(BM_LevelMeter)->Unit(benchmark::kMicrosecond);
+
+void BM_PhaseClassification(benchmark::State& state) {
+    // One result per 0.75 s of audio, each recounting a full two-minute window.
+    const std::vector<LabelConfidence> top = {{"breathing", 0.8}, {"silence", 0.15}, {"snoring", 0.05}};
+    for (auto _ : state) {
+        VirtualScheduler scheduler;
+        NullSink sink;
+        FakeOutputPlaybackProbe playback;
+        PhaseClassifier phase(scheduler, sink, playback);
+        for (int i = 0; i < static_cast<int>(kSeconds / 0.75); ++i) {
+            scheduler.advance(std::chrono::milliseconds(750));
+            phase.handleClassification(top[0].label, top[0].confidence, top);
+        }
+    }
+    perHour(state);
+}
+BENCHMARK(BM_PhaseClassification)->Unit(benchmark::kMicrosecond);
+
+} // namespace

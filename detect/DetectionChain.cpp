@@ -1,0 +1,69 @@
+#include "detect/DetectionChain.h"
+
+namespace mirl {
+
+DetectionChain::DetectionChain(Deps deps, std::unique_ptr<SoundClassifier> classifier)
+    : deps_(deps), phase_(deps.clock, deps.events, deps.playback),
+      classification_(deps.mainThread, deps.analysisQueue, std::move(classifier), phase_),
+      breath_(deps.clock, deps.mainThread, deps.events),
+      band_(deps.clock, deps.mainThread, deps.bandQueue, deps.events), level_(deps.mainThread) {}
+
+DetectionChain::~DetectionChain() = default;
+
+void DetectionChain::start() {
+    resetFormat();
+    breath_.setEnabled(true);
+    breath_.setSessionStartedAt(deps_.clock.now());
+    telemetryTimer_ =
+        deps_.mainThread.every(toDuration(telemetryPeriodSeconds), [this] { reportTelemetry(); });
+}
+
+void DetectionChain::stop() {
+    classification_.clear();
+    phase_.reset();
+    breath_.setEnabled(false);
+    breath_.reset();
+    band_.stop();
+    telemetryTimer_.cancel();
+    level_.reset();
+}
+
+void DetectionChain::resetFormat() {
+    std::lock_guard lock(formatMutex_);
+    analysisFormat_.reset();
+    classification_.clear();
+}
+
+void DetectionChain::handleBuffer(const CapturedBuffer& buffer) {
+    ensureSetUp(buffer);
+    classification_.process(buffer);
+    breath_.process(buffer);
+    band_.process(buffer);
+    level_.process(buffer);
+}
+
+void DetectionChain::ensureSetUp(const CapturedBuffer& buffer) {
+    std::lock_guard lock(formatMutex_);
+    if (analysisFormat_ && analysisFormat_->sampleRate == buffer.sampleRate &&
+        analysisFormat_->channels == buffer.channels)
+        return;
+    if (!(buffer.sampleRate > 0) || buffer.channels == 0)
+        return;
+    classification_.restart();
+    band_.configure(buffer.sampleRate);
+    analysisFormat_ = Format{buffer.sampleRate, buffer.channels};
+    deps_.mainThread.post(lifetime_.guard([this, rate = buffer.sampleRate, channels = buffer.channels] {
+        deps_.events.log("audio_analysis_ready",
+                         {{"real_sample_rate", rate}, {"real_channels", static_cast<long long>(channels)}});
+    }));
+}
+
+void DetectionChain::reportTelemetry() {
+    const LevelMeter::Report report = level_.takeReport();
+    deps_.events.log("telemetry", {{"avg_rms", report.avgRms},
+                                   {"rms_samples", report.buffers},
+                                   {"user_idle_seconds", deps_.activity.idleSeconds()},
+                                   {"phase", rawValue(phase_.phase.get())}});
+}
+
+} // namespace mirl

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "fade/BrightnessController.h"
+#include "fade/GammaController.h"
+#include "fade/NightShiftController.h"
+#include "fade/RestoreState.h"
+#include "fade/ScreenOverlayController.h"
+#include "fade/SystemVolume.h"
+#include "journal/EventSink.h"
+#include "platform/ActivityProbes.h"
+#include "runtime/Clock.h"
+
+#include <optional>
+#include <string_view>
+
+namespace mirl {
+
+/// The user's volume at the start of the first session since the last full restore, and the
+/// restores that give the machine back: in full (end of a timer, day wake-up) or partially
+/// (night wake-up: the screen stays dim, the volume comes back halfway). The held volume is
+/// also kept in the restore state, so that a crash does not lose it.
+/// Thread rule: main thread.
+class BaselineStore {
+public:
+    struct Outputs {
+        ScreenOverlayController& overlay;
+        BrightnessController& brightness;
+        NightShiftController& nightShift;
+        GammaController& gamma;
+        SystemVolume& volume;
+    };
+
+    BaselineStore(Outputs outputs, ActivityProbes& probes, const Clock& clock, EventSink& events,
+                  RestoreState& restoreState);
+
+    /// Keeps v as the baseline unless one is already held.
+    void captureInitialVolume(int v);
+    /// Forgets the baseline (the control view's own restore does this).
+    void clearInitialVolume();
+    std::optional<int> initialVolume() const { return initialVolume_; }
+
+    /// The full restore: screen outputs neutral, the held volume back, the baseline forgotten.
+    void restore(std::string_view reason);
+    /// After a wake-up: the full restore by day (reason + "_day"); at night the screen dimmed
+    /// to the partial level and the volume halfway back, the baseline kept.
+    void restoreContextual(std::string_view reason);
+
+private:
+    Outputs outputs_;
+    ActivityProbes& probes_;
+    const Clock& clock_;
+    EventSink& events_;
+    RestoreState& restoreState_;
+    std::optional<int> initialVolume_;
+};
+
+} // namespace mirl

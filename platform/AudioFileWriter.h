@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+namespace mirl {
+
+/// Writes an AAC ".m4a" file that survives its writer being killed: the file is fragmented and
+/// flushed to disk every second of audio, so a killed process loses at most the last second.
+/// Files are created readable by their owner only.
+/// Thread rule: one thread at a time.
+class AudioFileWriter {
+public:
+    virtual ~AudioFileWriter() = default;
+    /// Appends `frames` interleaved frames (channels() floats each, -1..1). False on a write
+    /// error (disk full, ...); the error then stays and later writes do nothing.
+    virtual bool write(const float* interleaved, std::size_t frames) = 0;
+    /// Encodes what is buffered and finishes the file. Also done by the destructor.
+    virtual bool close() = 0;
+    virtual std::string error() const = 0;
+    virtual int channels() const = 0;
+    virtual double sampleRate() const = 0;
+    /// Frames accepted so far.
+    virtual std::int64_t framesWritten() const = 0;
+};
+
+struct CreatedAudioFile {
+    std::unique_ptr<AudioFileWriter> writer; // null on failure
+    std::string error;                       // why, when writer is null
+};
+
+/// Creates (or replaces) an AAC ".m4a" file at `path`.
+CreatedAudioFile createAacFile(const std::filesystem::path& path, int sampleRate, int channels,
+                               int bitRate = 96000);
+
+} // namespace mirl

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <optional>
+
+namespace mirl {
+
+/// Hardware brightness of the displays on a 0..1 scale of each device's range.
+///
+/// Thread rule: main thread. Implementations never block it for long: slow devices (DDC/CI)
+/// answer reads from a cache and write on a worker.
+class Backlight {
+public:
+    virtual ~Backlight() = default;
+    /// The level of the first display that answers; nothing when none does.
+    virtual std::optional<float> readLevel() = 0;
+    /// Writes the level to every display. A device never goes below 1 % of its range, since 0
+    /// turns some panels off. True when at least one display took the level.
+    virtual bool writeLevel(float level) = 0;
+};
+
+/// The raw device value for a level on a device whose range is 0..maxRaw: rounded, and never
+/// below 1 % of the range (at least 1).
+long long backlightRawValue(float level, long long maxRaw);
+
+} // namespace mirl

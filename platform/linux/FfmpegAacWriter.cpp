@@ -1,0 +1,212 @@
+#include "platform/linux/FfmpegAacWriter.h"
+
+#include "platform/linux/FfmpegUtil.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/channel_layout.h>
+#include <libavutil/opt.h>
+}
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace mirl {
+
+CreatedAudioFile createAacFile(const std::filesystem::path& path, int sampleRate, int channels, int bitRate) {
+    return FfmpegAacWriter::create(path, sampleRate, channels, bitRate);
+}
+
+CreatedAudioFile FfmpegAacWriter::create(const std::filesystem::path& path, int sampleRate, int channels,
+                                         int bitRate) {
+    ffmpeg::quietLogs();
+    const std::string where = path.string();
+    if (sampleRate <= 0 || channels <= 0 || channels > 8) {
+        return {nullptr, "unusable format for " + where};
+    }
+    // Create the file ourselves so that it is private from the first byte on.
+    const int fd = ::open(where.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        return {nullptr, "cannot create " + where + ": " + std::strerror(errno)};
+    }
+    ::fchmod(fd, 0600);
+    ::close(fd);
+
+    std::unique_ptr<FfmpegAacWriter> writer(new FfmpegAacWriter());
+    writer->sampleRate_ = sampleRate;
+    writer->channels_ = channels;
+    const AVOutputFormat* muxer = av_guess_format("mp4", nullptr, nullptr);
+    const AVCodec* encoder = avcodec_find_encoder_by_name("aac");
+    if (muxer == nullptr || encoder == nullptr) {
+        return {nullptr, "FFmpeg lacks the mp4 muxer or the aac encoder"};
+    }
+    int rc = avformat_alloc_output_context2(&writer->format_, muxer, nullptr, where.c_str());
+    if (rc < 0) {
+        return {nullptr, "cannot set up " + where + ": " + ffmpeg::errorText(rc)};
+    }
+    writer->stream_ = avformat_new_stream(writer->format_, nullptr);
+    writer->codec_ = avcodec_alloc_context3(encoder);
+    writer->frame_ = av_frame_alloc();
+    writer->packet_ = av_packet_alloc();
+    if (writer->stream_ == nullptr || writer->codec_ == nullptr || writer->frame_ == nullptr ||
+        writer->packet_ == nullptr) {
+        return {nullptr, "out of memory for " + where};
+    }
+    AVCodecContext* c = writer->codec_;
+    c->sample_fmt = AV_SAMPLE_FMT_FLTP;
+    c->sample_rate = sampleRate;
+    av_channel_layout_default(&c->ch_layout, channels);
+    c->bit_rate = bitRate;
+    c->time_base = AVRational{1, sampleRate};
+    if (writer->format_->oformat->flags & AVFMT_GLOBALHEADER) {
+        c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    }
+    AVDictionary* codecOptions = nullptr;
+    av_dict_set(&codecOptions, "aac_pns", "0", 0);
+    rc = avcodec_open2(c, encoder, &codecOptions);
+    av_dict_free(&codecOptions);
+    if (rc < 0) {
+        return {nullptr, "cannot open the AAC encoder: " + ffmpeg::errorText(rc)};
+    }
+    writer->frameSize_ = c->frame_size > 0 ? c->frame_size : 1024;
+    rc = avcodec_parameters_from_context(writer->stream_->codecpar, c);
+    if (rc < 0) {
+        return {nullptr, "cannot describe the AAC stream: " + ffmpeg::errorText(rc)};
+    }
+    writer->stream_->time_base = c->time_base;
+    rc = avio_open(&writer->format_->pb, where.c_str(), AVIO_FLAG_WRITE);
+    if (rc < 0) {
+        return {nullptr, "cannot open " + where + ": " + ffmpeg::errorText(rc)};
+    }
+    AVDictionary* muxOptions = nullptr;
+    av_dict_set(&muxOptions, "movflags", "+empty_moov+delay_moov+default_base_moof", 0);
+    av_dict_set(&muxOptions, "frag_duration", "1000000", 0);
+    av_dict_set(&muxOptions, "flush_packets", "1", 0);
+    rc = avformat_write_header(writer->format_, &muxOptions);
+    av_dict_free(&muxOptions);
+    if (rc < 0) {
+        return {nullptr, "cannot write the header of " + where + ": " + ffmpeg::errorText(rc)};
+    }
+    writer->headerWritten_ = true;
+    return {std::move(writer), {}};
+}
+
+FfmpegAacWriter::~FfmpegAacWriter() {
+    close();
+    av_packet_free(&packet_);
+    av_frame_free(&frame_);
+    avcodec_free_context(&codec_);
+    if (format_ != nullptr) {
+        avio_closep(&format_->pb);
+        avformat_free_context(format_);
+    }
+}
+
+bool FfmpegAacWriter::fail(const std::string& what, int code) {
+    if (error_.empty()) {
+        error_ = what + ": " + ffmpeg::errorText(code);
+    }
+    return false;
+}
+
+bool FfmpegAacWriter::write(const float* interleaved, std::size_t frames) {
+    if (closed_ || !error_.empty()) {
+        return false;
+    }
+    const auto ch = static_cast<std::size_t>(channels_);
+    const auto block = static_cast<std::size_t>(frameSize_) * ch;
+    pending_.insert(pending_.end(), interleaved, interleaved + frames * ch);
+    framesWritten_ += static_cast<std::int64_t>(frames);
+    std::size_t used = 0;
+    while (pending_.size() - used >= block) {
+        if (!encodeFrame(frameSize_, pending_.data() + used)) {
+            return false;
+        }
+        used += block;
+    }
+    pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(used));
+    return true;
+}
+
+bool FfmpegAacWriter::encodeFrame(int frames, const float* interleaved) {
+    int rc = 0;
+    if (frames > 0) {
+        av_frame_unref(frame_);
+        frame_->format = AV_SAMPLE_FMT_FLTP;
+        frame_->sample_rate = sampleRate_;
+        frame_->nb_samples = frames;
+        av_channel_layout_copy(&frame_->ch_layout, &codec_->ch_layout);
+        rc = av_frame_get_buffer(frame_, 0);
+        if (rc < 0) {
+            return fail("cannot allocate an audio frame", rc);
+        }
+        for (int c = 0; c < channels_; ++c) {
+            auto* plane = reinterpret_cast<float*>(frame_->extended_data[c]);
+            for (int i = 0; i < frames; ++i) {
+                plane[i] = std::clamp(interleaved[static_cast<std::size_t>(i * channels_ + c)], -1.0f, 1.0f);
+            }
+        }
+        frame_->pts = nextPts_;
+        nextPts_ += frames;
+        rc = avcodec_send_frame(codec_, frame_);
+    } else {
+        rc = avcodec_send_frame(codec_, nullptr);
+    }
+    if (rc < 0) {
+        return fail("cannot encode audio", rc);
+    }
+    return drainPackets();
+}
+
+bool FfmpegAacWriter::drainPackets() {
+    for (;;) {
+        int rc = avcodec_receive_packet(codec_, packet_);
+        if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF) {
+            return true;
+        }
+        if (rc < 0) {
+            return fail("cannot encode audio", rc);
+        }
+        av_packet_rescale_ts(packet_, codec_->time_base, stream_->time_base);
+        packet_->stream_index = stream_->index;
+        rc = av_interleaved_write_frame(format_, packet_);
+        av_packet_unref(packet_);
+        if (rc < 0) {
+            return fail("cannot write audio", rc);
+        }
+    }
+}
+
+bool FfmpegAacWriter::close() {
+    if (closed_) {
+        return error_.empty();
+    }
+    closed_ = true;
+    if (!headerWritten_) {
+        return false;
+    }
+    if (error_.empty()) {
+        const auto ch = static_cast<std::size_t>(channels_);
+        if (!pending_.empty()) {
+            encodeFrame(static_cast<int>(pending_.size() / ch), pending_.data());
+            pending_.clear();
+        }
+        if (error_.empty()) {
+            encodeFrame(0, nullptr);
+        }
+    }
+    const int rc = av_write_trailer(format_);
+    if (rc < 0) {
+        fail("cannot finish the file", rc);
+    }
+    avio_closep(&format_->pb);
+    return error_.empty();
+}
+
+} // namespace mirl
