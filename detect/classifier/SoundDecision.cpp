@@ -80,13 +80,19 @@ void moveToSilence(std::vector<double>& p, std::initializer_list<std::string_vie
 void SoundDecision::applyGuards(const FeatureVector& x, std::vector<double>& p) {
     auto f = [&](Feature k) { return x[std::size_t(k)]; };
     // Nothing happens in the window: it sits at a quiet room's floor without a transient.
-    // Speech, music and activity need an event in the window; what the context suggested is
-    // only a guess, and the window itself is quiet. (A loud steady sound, an organ chord, is
-    // its own "floor" and stays with the model.)
+    // (A loud steady sound, an organ chord, is its own "floor" and stays with the model; short
+    // blocks of a rumbling floor swing by a few dB, hence the 7 dB range.)
     const bool atFloor = f(Feature::levelDb) < kQuietRoomDb && f(Feature::aboveFloorDb) < 3.0f &&
-                         f(Feature::rangeDb) < 4.0f && f(Feature::onsetRate) == 0.0f;
-    if (atFloor)
-        moveToSilence(p, {"speech", "whispering", "typing", "footsteps", "laughter", "music"});
+                         f(Feature::rangeDb) < 7.0f && f(Feature::onsetRate) == 0.0f;
+    if (atFloor) {
+        // No breath or snore is heard in this window, whatever the rhythm around it: between
+        // two breaths the room is silent (which the phase logic counts as sleep all the same).
+        moveToSilence(p, {"snoring", "breathing"});
+        // Speech, music and activity pause, and a pause right after keys or words belongs to
+        // them; without any transient in the last 12 s the quiet window is just quiet.
+        if (f(Feature::historyOnsetRate) < kActiveOnsetRate)
+            moveToSilence(p, {"speech", "whispering", "typing", "footsteps", "laughter", "music"});
+    }
     // A steady noise this faint is the room's own floor (microphone hiss, distant traffic),
     // not a noise machine or rain that would mask the sleeper.
     const bool faintSteady = f(Feature::levelDb) < kFaintLevelDb && f(Feature::rangeDb) < 6.0f;
