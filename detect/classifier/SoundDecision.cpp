@@ -75,6 +75,21 @@ void moveToSilence(std::vector<double>& p, std::initializer_list<std::string_vie
         }
     }
 }
+// Removes the named classes and shares their probability out among the others.
+void drop(std::vector<double>& p, std::initializer_list<std::string_view> labels) {
+    double removed = 0;
+    for (auto label : labels) {
+        const int c = indexOf(label);
+        if (c >= 0) {
+            removed += p[std::size_t(c)];
+            p[std::size_t(c)] = 0;
+        }
+    }
+    if (removed <= 0 || removed >= 1)
+        return;
+    for (double& v : p)
+        v /= (1 - removed);
+}
 } // namespace
 
 void SoundDecision::applyGuards(const FeatureVector& x, std::vector<double>& p) {
@@ -93,6 +108,10 @@ void SoundDecision::applyGuards(const FeatureVector& x, std::vector<double>& p) 
         if (f(Feature::historyOnsetRate) < kActiveOnsetRate)
             moveToSilence(p, {"speech", "whispering", "typing", "footsteps", "laughter", "music"});
     }
+    // Keys and steps are transients: with none in the window and none in the last 12 s, a low
+    // thud-like sound is something else (a snore, a breath).
+    if (f(Feature::onsetRate) == 0.0f && f(Feature::historyOnsetRate) < kActiveOnsetRate)
+        drop(p, {"typing", "footsteps"});
     // A steady noise this faint is the room's own floor (microphone hiss, distant traffic),
     // not a noise machine or rain that would mask the sleeper.
     const bool faintSteady = f(Feature::levelDb) < kFaintLevelDb && f(Feature::rangeDb) < 6.0f;

@@ -104,3 +104,23 @@ TEST(ClassifierDecision, LoudSteadyNoiseIsAmbient) {
         EXPECT_EQ(s.confidentSleep, 0) << rate;
     }
 }
+
+TEST(ClassifierDecision, SmoothLowSnoresAreNeverFootsteps) {
+    // One-second 55 Hz buzzes with a smooth envelope every 4.6 s: no transient anywhere.
+    for (int rate : {16000, 48000}) {
+        auto x = whiteNoise(40, rate, -68, 31);
+        const auto buzz = harmonicTone(1.0, rate, 55, -38);
+        for (double t = 2.0; t + 1.0 < 40.0; t += 4.6) {
+            const std::size_t start = std::size_t(t * rate);
+            for (std::size_t i = 0; i < buzz.size(); ++i)
+                x[start + i] +=
+                    buzz[i] * float(std::pow(std::sin(kPi * double(i) / double(buzz.size())), 1.5));
+        }
+        const auto s = classify(x, rate, 10.0);
+        EXPECT_EQ(share(s, SoundGroup::activity), 0.0) << rate;
+        EXPECT_GE(share(s, SoundGroup::snoring) + share(s, SoundGroup::breathing) +
+                      share(s, SoundGroup::silence),
+                  0.9)
+            << rate;
+    }
+}
