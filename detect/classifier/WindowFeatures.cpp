@@ -33,12 +33,13 @@ float percentile(std::vector<float> values, double q) {
 // before (30 ms; a mean, so that the pitch periods of a low buzz, which make single blocks
 // swing, do not count), 12 dB above the floor, at least 30 ms apart.
 int countOnsets(const std::vector<float>& blocks, float floorDb) {
+    std::vector<double> power(blocks.size());
+    for (std::size_t i = 0; i < blocks.size(); ++i)
+        power[i] = fromDb(blocks[i]);
     int onsets = 0;
     int lastOnset = -10;
     for (std::size_t i = 4; i < blocks.size(); ++i) {
-        const double before =
-            (fromDb(blocks[i - 1]) + fromDb(blocks[i - 2]) + fromDb(blocks[i - 3]) + fromDb(blocks[i - 4])) /
-            4;
+        const double before = (power[i - 1] + power[i - 2] + power[i - 3] + power[i - 4]) / 4;
         if (blocks[i] - toDb(before) > 9.0f && blocks[i] > floorDb + 12.0f && int(i) - lastOnset > 3) {
             ++onsets;
             lastOnset = int(i);
