@@ -10,16 +10,12 @@
 #include "platform/fake/MemorySettingsStore.h"
 #include "platform/linux/DdcBacklight.h"
 #include "platform/linux/SysfsBacklight.h"
+#include "tests/support/DBusMock.h"
 #include "tests/support/RecordingEventSink.h"
 #include "tests/support/TestPaths.h"
 
 #include <QCoreApplication>
-#include <QDBusArgument>
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
-#include <QDBusMessage>
-#include <QProcess>
-#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -31,7 +27,6 @@ using namespace mirl;
 namespace {
 
 const QString kLogind = QStringLiteral("org.freedesktop.login1");
-const QString kMock = QStringLiteral("org.freedesktop.DBus.Mock");
 const QString kSessionPath = QStringLiteral("/org/freedesktop/login1/session/auto");
 
 void writeFile(const std::filesystem::path& file, const std::string& text) {
@@ -49,68 +44,31 @@ std::ostream& operator<<(std::ostream& out, const SetBrightnessCall& c) {
 }
 
 /// logind as python3-dbusmock plays it, with a session "auto" whose SetBrightness is recorded.
-class LogindMock {
+class LogindMock : public test::DBusMock {
 public:
-    LogindMock() {
-        process_.setProcessChannelMode(QProcess::MergedChannels);
-        process_.start(QStringLiteral("/usr/bin/python3"),
-                       {QStringLiteral("-m"), QStringLiteral("dbusmock"), QStringLiteral("--system"),
-                        QStringLiteral("--template"), QStringLiteral("logind")});
-        for (int i = 0; i < 100 && !running(); ++i)
-            QThread::msleep(100);
-    }
-    ~LogindMock() { stop(); }
+    LogindMock() : DBusMock(Bus::system, {QStringLiteral("--template"), QStringLiteral("logind")}, kLogind) {}
 
-    bool running() const {
-        return QDBusConnection::systemBus().interface()->isServiceRegistered(kLogind).value();
-    }
-    QString output() { return QString::fromUtf8(process_.readAll()); }
-    void stop() {
-        process_.kill();
-        process_.waitForFinished(5000);
-        for (int i = 0; i < 50 && running(); ++i)
-            QThread::msleep(100);
-    }
+    bool running() const { return ok(); }
+    QString output() const { return QString::fromStdString(error()); }
 
     bool addSession() {
-        auto add = QDBusMessage::createMethodCall(kLogind, QStringLiteral("/org/freedesktop/login1"), kMock,
-                                                  QStringLiteral("AddSession"));
-        add << QStringLiteral("auto") << QStringLiteral("seat0") << static_cast<quint32>(getuid())
-            << QStringLiteral("sleeper") << true;
-        if (QDBusConnection::systemBus().call(add).type() != QDBusMessage::ReplyMessage)
-            return false;
-        auto method =
-            QDBusMessage::createMethodCall(kLogind, kSessionPath, kMock, QStringLiteral("AddMethod"));
-        method << QStringLiteral("org.freedesktop.login1.Session") << QStringLiteral("SetBrightness")
-               << QStringLiteral("ssu") << QString() << QString();
-        return QDBusConnection::systemBus().call(method).type() == QDBusMessage::ReplyMessage;
+        return control(QStringLiteral("/org/freedesktop/login1"), QStringLiteral("AddSession"),
+                       {QStringLiteral("auto"), QStringLiteral("seat0"), static_cast<quint32>(getuid()),
+                        QStringLiteral("sleeper"), true}) &&
+               control(kSessionPath, QStringLiteral("AddMethod"),
+                       {QStringLiteral("org.freedesktop.login1.Session"), QStringLiteral("SetBrightness"),
+                        QStringLiteral("ssu"), QString(), QString()});
     }
 
     std::vector<SetBrightnessCall> calls() {
-        auto get =
-            QDBusMessage::createMethodCall(kLogind, kSessionPath, kMock, QStringLiteral("GetMethodCalls"));
-        get << QStringLiteral("SetBrightness");
-        const QDBusMessage reply = QDBusConnection::systemBus().call(get);
         std::vector<SetBrightnessCall> out;
-        if (reply.type() != QDBusMessage::ReplyMessage)
-            return out;
-        const QDBusArgument arg = reply.arguments().at(0).value<QDBusArgument>();
-        arg.beginArray();
-        while (!arg.atEnd()) {
-            quint64 stamp = 0;
-            QVariantList args;
-            arg.beginStructure();
-            arg >> stamp >> args;
-            arg.endStructure();
-            out.push_back({args.at(0).toString().toStdString(), args.at(1).toString().toStdString(),
-                           args.at(2).toUInt()});
+        for (const Call& call : recordedCalls(kSessionPath)) {
+            if (call.method == QStringLiteral("SetBrightness"))
+                out.push_back({call.args.at(0).toString().toStdString(),
+                               call.args.at(1).toString().toStdString(), call.args.at(2).toUInt()});
         }
-        arg.endArray();
         return out;
     }
-
-private:
-    QProcess process_;
 };
 
 class BacklightLogind : public testing::Test {

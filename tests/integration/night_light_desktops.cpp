@@ -17,11 +17,6 @@
 
 #include "tests/support/DBusMock.h"
 
-#include <QDBusArgument>
-#include <QDBusConnection>
-#include <QDBusConnectionInterface>
-#include <QDBusMessage>
-#include <QProcess>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -133,31 +128,20 @@ TEST(GnomeNightLight, ValuesKeptByACrashedProcessComeBack) {
 namespace {
 
 /// KWin's ColorCorrect interface as python3-dbusmock plays it.
-class KWinMock {
+class KWinMock : public test::DBusMock {
 public:
-    KWinMock() {
-        process_.setProcessChannelMode(QProcess::MergedChannels);
-        process_.start(QStringLiteral("/usr/bin/python3"),
-                       {QStringLiteral("-m"), QStringLiteral("dbusmock"), QStringLiteral("org.kde.KWin"),
-                        QStringLiteral("/ColorCorrect"), QStringLiteral("org.kde.kwin.ColorCorrect")});
-        for (int i = 0; i < 100 && !running(); ++i)
-            QThread::msleep(100);
+    KWinMock()
+        : DBusMock(Bus::session,
+                   {QStringLiteral("org.kde.KWin"), QStringLiteral("/ColorCorrect"),
+                    QStringLiteral("org.kde.kwin.ColorCorrect")},
+                   QStringLiteral("org.kde.KWin")) {
         if (running()) {
             addMethod("preview", "u");
             addMethod("stopPreview", "");
         }
     }
-    ~KWinMock() {
-        process_.kill();
-        process_.waitForFinished(5000);
-    }
-    bool running() const {
-        return QDBusConnection::sessionBus()
-            .interface()
-            ->isServiceRegistered(QStringLiteral("org.kde.KWin"))
-            .value();
-    }
-    QString output() { return QString::fromUtf8(process_.readAll()); }
+    bool running() const { return ok(); }
+    QString output() const { return QString::fromStdString(error()); }
 
     /// The calls so far, "preview 3400" or "stopPreview", once count of them have arrived.
     std::vector<std::string> calls(std::size_t count) {
@@ -173,40 +157,20 @@ public:
 
 private:
     void addMethod(const char* name, const char* signature) {
-        auto m = QDBusMessage::createMethodCall(
-            QStringLiteral("org.kde.KWin"), QStringLiteral("/ColorCorrect"),
-            QStringLiteral("org.freedesktop.DBus.Mock"), QStringLiteral("AddMethod"));
-        m << QStringLiteral("org.kde.kwin.ColorCorrect") << QString::fromLatin1(name)
-          << QString::fromLatin1(signature) << QString() << QString();
-        QDBusConnection::sessionBus().call(m);
+        control(QStringLiteral("/ColorCorrect"), QStringLiteral("AddMethod"),
+                {QStringLiteral("org.kde.kwin.ColorCorrect"), QString::fromLatin1(name),
+                 QString::fromLatin1(signature), QString(), QString()});
     }
     std::vector<std::string> read() {
-        auto get = QDBusMessage::createMethodCall(
-            QStringLiteral("org.kde.KWin"), QStringLiteral("/ColorCorrect"),
-            QStringLiteral("org.freedesktop.DBus.Mock"), QStringLiteral("GetCalls"));
-        const QDBusMessage reply = QDBusConnection::sessionBus().call(get);
         std::vector<std::string> out;
-        if (reply.type() != QDBusMessage::ReplyMessage)
-            return out;
-        const QDBusArgument arg = reply.arguments().at(0).value<QDBusArgument>();
-        arg.beginArray();
-        while (!arg.atEnd()) {
-            quint64 stamp = 0;
-            QString method;
-            QVariantList args;
-            arg.beginStructure();
-            arg >> stamp >> method >> args;
-            arg.endStructure();
-            std::string text = method.toStdString();
-            if (!args.isEmpty())
-                text += " " + std::to_string(args.at(0).toUInt());
+        for (const Call& call : recordedCalls(QStringLiteral("/ColorCorrect"))) {
+            std::string text = call.method.toStdString();
+            if (!call.args.isEmpty())
+                text += " " + std::to_string(call.args.at(0).toUInt());
             out.push_back(text);
         }
-        arg.endArray();
         return out;
     }
-
-    QProcess process_;
 };
 
 } // namespace

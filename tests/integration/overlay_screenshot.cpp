@@ -7,12 +7,7 @@
 // there as a PNG (scripts/overlay-screenshot does that).
 
 #include "fade/ScreenOverlayController.h"
-#include "platform/fake/FakeBacklight.h"
-#include "platform/fake/FakeGammaRamps.h"
-#include "platform/fake/FakeNightLight.h"
-#include "platform/fake/MemoryRestoreState.h"
-#include "platform/fake/MemorySettingsStore.h"
-#include "tests/support/RecordingEventSink.h"
+#include "tests/support/OverlayWorld.h"
 #include "ui/overlay/QtOverlaySurfaces.h"
 
 #include <QApplication>
@@ -87,23 +82,11 @@ TEST(OverlayScreenshot, VeilAtMidAmbianceOverATestPattern) {
     pattern.setGeometry(screen->geometry());
     pattern.show();
 
-    MemorySettingsStore store;
-    Settings settings{store};
-    RecordingConsole console;
-    test::RecordingEventSink events;
-    MemoryRestoreState restoreState;
-    FakeBacklight backlight;
-    FakeGammaRamps ramps;
-    FakeNightLight light;
-    QtOverlaySurfaces surfaces;
-    ASSERT_TRUE(surfaces.translucencyAvailable()) << "the test compositor (picom) is not running";
-    BrightnessController brightness{backlight, settings, events, restoreState};
-    GammaController gamma{&ramps};
-    NightShiftController nightShift{&light, console};
-    ScreenOverlayController overlay{surfaces, settings, console, nightShift, brightness, gamma};
+    test::OverlayWorld<QtOverlaySurfaces> world;
+    ASSERT_TRUE(world.surfaces.translucencyAvailable()) << "the test compositor (picom) is not running";
     const auto [orange, dark] = mapAmbiance(0.5);
-    overlay.apply(orange, dark);
-    ASSERT_EQ(overlay.windowCount(), 1u);
+    world.overlay.apply(orange, dark);
+    ASSERT_EQ(world.overlay.windowCount(), 1u);
 
     const int barWidth = screen->geometry().width() / static_cast<int>(kBars.size());
     const int y = screen->geometry().height() / 6;
@@ -126,5 +109,5 @@ TEST(OverlayScreenshot, VeilAtMidAmbianceOverATestPattern) {
         EXPECT_TRUE(close(seen, expected))
             << "bar " << i << ": saw " << text(seen) << ", expected " << text(expected);
     }
-    overlay.apply(0, 0);
+    world.overlay.apply(0, 0);
 }

@@ -6,12 +6,7 @@
 // shape, and never focused.
 
 #include "fade/ScreenOverlayController.h"
-#include "platform/fake/FakeBacklight.h"
-#include "platform/fake/FakeGammaRamps.h"
-#include "platform/fake/FakeNightLight.h"
-#include "platform/fake/MemoryRestoreState.h"
-#include "platform/fake/MemorySettingsStore.h"
-#include "tests/support/RecordingEventSink.h"
+#include "tests/support/OverlayWorld.h"
 #include "ui/overlay/QtOverlaySurfaces.h"
 
 #include <QApplication>
@@ -122,7 +117,7 @@ XWindowFacts facts(Display* display, unsigned long window) {
     return f;
 }
 
-class OverlayWindows : public testing::Test {
+class OverlayWindows : public testing::Test, protected test::OverlayWorld<QtOverlaySurfaces> {
 protected:
     void SetUp() override {
         display = XOpenDisplay(nullptr);
@@ -158,19 +153,6 @@ protected:
     }
 
     Display* display = nullptr;
-    MemorySettingsStore store;
-    Settings settings{store};
-    RecordingConsole console;
-    test::RecordingEventSink events;
-    MemoryRestoreState restoreState;
-    FakeBacklight backlight;
-    FakeGammaRamps ramps;
-    FakeNightLight light;
-    QtOverlaySurfaces surfaces;
-    BrightnessController brightness{backlight, settings, events, restoreState};
-    GammaController gamma{&ramps};
-    NightShiftController nightShift{&light, console};
-    ScreenOverlayController overlay{surfaces, settings, console, nightShift, brightness, gamma};
 };
 
 } // namespace

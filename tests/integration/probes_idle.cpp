@@ -36,6 +36,23 @@ LinuxActivityProbes waylandProbes() {
 const QString kMutterPath = QStringLiteral("/org/gnome/Mutter/IdleMonitor/Core");
 const QString kMutterInterface = QStringLiteral("org.gnome.Mutter.IdleMonitor");
 
+/// GNOME's idle monitor as python3-dbusmock plays it.
+class MutterMock : public DBusMock {
+public:
+    MutterMock()
+        : DBusMock(Bus::session,
+                   {QStringLiteral("org.gnome.Mutter.IdleMonitor"), kMutterPath, kMutterInterface},
+                   QStringLiteral("org.gnome.Mutter.IdleMonitor")) {}
+
+    /// Makes GetIdletime run `python` (dbusmock method code setting `ret`).
+    bool answerIdletime(const QString& python) {
+        return control(
+                   kMutterPath, QStringLiteral("AddMethod"),
+                   {kMutterInterface, QStringLiteral("GetIdletime"), QString(), QStringLiteral("t"), python})
+            .has_value();
+    }
+};
+
 } // namespace
 
 TEST(IdleProbe, XScreenSaverIdleTimeIsResetByInput) {
@@ -74,14 +91,9 @@ TEST(IdleProbe, XScreenSaverIdleTimeIsResetByInput) {
 }
 
 TEST(IdleProbe, GnomeIdleMonitorIsTheFirstFallback) {
-    DBusMock mutter(DBusMock::Bus::session,
-                    {QStringLiteral("org.gnome.Mutter.IdleMonitor"), kMutterPath, kMutterInterface},
-                    QStringLiteral("org.gnome.Mutter.IdleMonitor"));
+    MutterMock mutter;
     ASSERT_TRUE(mutter.ok()) << mutter.error();
-    ASSERT_TRUE(mutter.control(kMutterPath, QStringLiteral("AddMethod"),
-                               {kMutterInterface, QStringLiteral("GetIdletime"), QString(),
-                                QStringLiteral("t"), QStringLiteral("ret = dbus.UInt64(754321)")}))
-        << mutter.error();
+    ASSERT_TRUE(mutter.answerIdletime(QStringLiteral("ret = dbus.UInt64(754321)"))) << mutter.error();
     DBusMock kde(DBusMock::Bus::session,
                  {QStringLiteral("org.freedesktop.ScreenSaver"), QStringLiteral("/ScreenSaver"),
                   QStringLiteral("org.freedesktop.ScreenSaver")},
@@ -99,24 +111,17 @@ TEST(IdleProbe, GnomeIdleMonitorIsTheFirstFallback) {
     EXPECT_DOUBLE_EQ(reading.seconds, 754.321);
 
     // A monitor that errors hands over to the next one.
-    ASSERT_TRUE(
-        mutter.control(kMutterPath, QStringLiteral("AddMethod"),
-                       {kMutterInterface, QStringLiteral("GetIdletime"), QString(), QStringLiteral("t"),
-                        QStringLiteral("raise dbus.exceptions.DBusException('broken', "
-                                       "name='org.freedesktop.DBus.Error.Failed')")}));
+    ASSERT_TRUE(mutter.answerIdletime(QStringLiteral("raise dbus.exceptions.DBusException('broken', "
+                                                     "name='org.freedesktop.DBus.Error.Failed')")));
     reading = probes.readIdle();
     EXPECT_EQ(reading.source, "kde-screensaver");
     EXPECT_DOUBLE_EQ(reading.seconds, 9.0);
 }
 
 TEST(IdleProbe, AHangingMonitorCostsOneShortTimeout) {
-    DBusMock mutter(DBusMock::Bus::session,
-                    {QStringLiteral("org.gnome.Mutter.IdleMonitor"), kMutterPath, kMutterInterface},
-                    QStringLiteral("org.gnome.Mutter.IdleMonitor"));
+    MutterMock mutter;
     ASSERT_TRUE(mutter.ok()) << mutter.error();
-    ASSERT_TRUE(mutter.control(kMutterPath, QStringLiteral("AddMethod"),
-                               {kMutterInterface, QStringLiteral("GetIdletime"), QString(),
-                                QStringLiteral("t"), QStringLiteral("time.sleep(3); ret = dbus.UInt64(1)")}));
+    ASSERT_TRUE(mutter.answerIdletime(QStringLiteral("time.sleep(3); ret = dbus.UInt64(1)")));
     auto probes = waylandProbes();
     const auto start = std::chrono::steady_clock::now();
     const auto reading = probes.readIdle();

@@ -1,6 +1,7 @@
 #include "tests/support/DBusMock.h"
 
 #include <QCoreApplication>
+#include <QDBusArgument>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QThread>
@@ -57,13 +58,18 @@ DBusMock::DBusMock(Bus bus, const QStringList& args, const QString& serviceName)
 }
 
 DBusMock::~DBusMock() {
-    if (process_.state() != QProcess::NotRunning) {
-        process_.terminate();
-        if (!process_.waitForFinished(3000)) {
-            process_.kill();
-            process_.waitForFinished(1000);
-        }
+    if (process_.state() == QProcess::NotRunning)
+        return;
+    process_.terminate();
+    if (!process_.waitForFinished(3000)) {
+        process_.kill();
+        process_.waitForFinished(1000);
     }
+    // A mock of the same service started next must not find this one's name still on the bus.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (connection().interface()->isServiceRegistered(service_).value() &&
+           std::chrono::steady_clock::now() < deadline)
+        QThread::msleep(20);
 }
 
 QDBusConnection DBusMock::connection() const {
@@ -81,6 +87,25 @@ std::optional<QVariantList> DBusMock::control(const QString& path, const QString
         return std::nullopt;
     }
     return reply.arguments();
+}
+
+std::vector<DBusMock::Call> DBusMock::recordedCalls(const QString& path) {
+    std::vector<Call> calls;
+    const auto reply = control(path, QStringLiteral("GetCalls"), {});
+    if (!reply || reply->isEmpty())
+        return calls;
+    const QDBusArgument arg = reply->at(0).value<QDBusArgument>();
+    arg.beginArray();
+    while (!arg.atEnd()) {
+        quint64 stamp = 0;
+        Call call;
+        arg.beginStructure();
+        arg >> stamp >> call.method >> call.args;
+        arg.endStructure();
+        calls.push_back(std::move(call));
+    }
+    arg.endArray();
+    return calls;
 }
 
 } // namespace mirl::test

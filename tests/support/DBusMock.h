@@ -7,6 +7,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace mirl::test {
 
@@ -34,6 +35,14 @@ public:
     /// Calls a method of the mock control interface (org.freedesktop.DBus.Mock) at path and
     /// returns the reply's values; nothing, with error() set, when the call fails.
     std::optional<QVariantList> control(const QString& path, const QString& method, const QVariantList& args);
+
+    struct Call {
+        QString method;
+        QVariantList args;
+    };
+    /// The calls the mock recorded on the object at path, oldest first; empty, with error() set,
+    /// when asking fails.
+    std::vector<Call> recordedCalls(const QString& path);
 
 private:
     Bus bus_;

@@ -1,14 +1,9 @@
 #include "fade/BaselineStore.h"
 #include "platform/fake/FakeActivityProbes.h"
-#include "platform/fake/FakeBacklight.h"
-#include "platform/fake/FakeGammaRamps.h"
-#include "platform/fake/FakeNightLight.h"
 #include "platform/fake/FakeOverlaySurfaces.h"
-#include "platform/fake/MemoryRestoreState.h"
-#include "platform/fake/MemorySettingsStore.h"
 #include "platform/fake/RecordingSystemVolume.h"
 #include "runtime/VirtualScheduler.h"
-#include "tests/support/RecordingEventSink.h"
+#include "tests/support/OverlayWorld.h"
 
 #include <gtest/gtest.h>
 
@@ -21,24 +16,11 @@ TimePoint at(int hour, int minute) {
            std::chrono::hours(hour) + std::chrono::minutes(minute);
 }
 
-struct BaselineWorld {
+struct BaselineWorld : test::OverlayWorld<FakeOverlaySurfaces> {
     explicit BaselineWorld(TimePoint now = at(23, 30)) : clock(now) {}
     VirtualScheduler clock;
-    MemorySettingsStore store;
-    Settings settings{store};
-    RecordingConsole console;
-    test::RecordingEventSink events;
-    MemoryRestoreState restoreState;
-    FakeBacklight backlight;
-    FakeGammaRamps ramps;
-    FakeNightLight light;
-    FakeOverlaySurfaces surfaces;
     FakeActivityProbes probes;
     RecordingSystemVolume volume;
-    BrightnessController brightness{backlight, settings, events, restoreState};
-    GammaController gamma{&ramps};
-    NightShiftController nightShift{&light, console};
-    ScreenOverlayController overlay{surfaces, settings, console, nightShift, brightness, gamma};
     BaselineStore baseline{
         {overlay, brightness, nightShift, gamma, volume}, probes, clock, events, restoreState};
 };

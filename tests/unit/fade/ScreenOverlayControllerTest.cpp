@@ -1,12 +1,7 @@
 #include "fade/ScreenOverlayController.h"
 #include "core/settings/SettingsKeys.h"
-#include "platform/fake/FakeBacklight.h"
-#include "platform/fake/FakeGammaRamps.h"
-#include "platform/fake/FakeNightLight.h"
 #include "platform/fake/FakeOverlaySurfaces.h"
-#include "platform/fake/MemoryRestoreState.h"
-#include "platform/fake/MemorySettingsStore.h"
-#include "tests/support/RecordingEventSink.h"
+#include "tests/support/OverlayWorld.h"
 
 #include <gtest/gtest.h>
 
@@ -14,21 +9,7 @@ using namespace mirl;
 
 namespace {
 
-struct OverlayWorld {
-    MemorySettingsStore store;
-    Settings settings{store};
-    RecordingConsole console;
-    test::RecordingEventSink events;
-    MemoryRestoreState restoreState;
-    FakeBacklight backlight;
-    FakeGammaRamps ramps;
-    FakeNightLight light;
-    FakeOverlaySurfaces surfaces;
-    BrightnessController brightness{backlight, settings, events, restoreState};
-    GammaController gamma{&ramps};
-    NightShiftController nightShift{&light, console};
-    ScreenOverlayController overlay{surfaces, settings, console, nightShift, brightness, gamma};
-};
+using OverlayWorld = test::OverlayWorld<FakeOverlaySurfaces>;
 
 } // namespace
 
