@@ -47,7 +47,8 @@ void BreathBandDetector::Signal::reset(double rate) {
     preEmphLast = 0;
     lpState = {};
     hpState = {};
-    blockBuffer.clear();
+    // The block being filled is kept: after a rebuild its samples open the first block of the
+    // new format (which then closes at the first sample that reaches the new capacity).
     const double capacity = rate * 0.5;
     if (!std::isfinite(capacity) || capacity < 1.0) {
         enabled = false;
@@ -70,7 +71,9 @@ void BreathBandDetector::Signal::processBuffer(std::span<float> x) {
     preEmphasis(x, preEmphLast);
     std::size_t i = 0;
     while (i < x.size()) {
-        const std::size_t take = std::min(blockCapacity - blockBuffer.size(), x.size() - i);
+        // A block left over from a format with longer blocks closes at the next sample.
+        const std::size_t room = blockBuffer.size() < blockCapacity ? blockCapacity - blockBuffer.size() : 1;
+        const std::size_t take = std::min(room, x.size() - i);
         blockBuffer.insert(blockBuffer.end(), x.begin() + static_cast<std::ptrdiff_t>(i),
                            x.begin() + static_cast<std::ptrdiff_t>(i + take));
         i += take;

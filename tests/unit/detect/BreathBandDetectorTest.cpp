@@ -149,6 +149,42 @@ TEST_F(BandTest, BlocksSpanBuffersAt48kHz) {
     EXPECT_EQ(band.snapshot().pendingSamples, 1152u);
 }
 
+TEST_F(BandTest, TheBlockBeingFilledCarriesOverANewFormat) {
+    configure(48000);
+    std::vector<float> buffer(8192, 0.1f);
+    band.process(CapturedBuffer{buffer.data(), buffer.size(), 48000, 2, 0});
+    ASSERT_EQ(band.snapshot().pendingSamples, 8192u);
+
+    // Same rate after a rebuild: the kept samples open the first block of the new configuration.
+    configure(48000);
+    EXPECT_EQ(band.snapshot().pendingSamples, 8192u);
+    band.process(CapturedBuffer{buffer.data(), buffer.size(), 48000, 2, 0});
+    band.process(CapturedBuffer{buffer.data(), buffer.size(), 48000, 2, 0});
+    auto snap = band.snapshot();
+    EXPECT_EQ(snap.blocks.size(), 1u);
+    EXPECT_EQ(snap.pendingSamples, 576u); // 3 * 8192 - 24000
+
+    // A lower rate: 576 kept samples are below the new 2000-sample block and simply fill on.
+    configure(4000);
+    std::vector<float> small(1924, 0.1f);
+    band.process(CapturedBuffer{small.data(), small.size(), 4000, 1, 0});
+    snap = band.snapshot();
+    EXPECT_EQ(snap.blocks.size(), 1u);
+    EXPECT_EQ(snap.pendingSamples, 500u);
+    configure(48000);
+    std::vector<float> fill(2000, 0.1f);
+    band.process(CapturedBuffer{fill.data(), fill.size(), 48000, 1, 0});
+    ASSERT_EQ(band.snapshot().pendingSamples, 2500u);
+    // 2500 kept samples exceed the 2000-sample block: the first new sample closes a block of
+    // 2501, then blocks of 2000 follow.
+    configure(4000);
+    std::vector<float> four(4000, 0.1f);
+    band.process(CapturedBuffer{four.data(), four.size(), 4000, 1, 0});
+    snap = band.snapshot();
+    EXPECT_EQ(snap.blocks.size(), 2u);
+    EXPECT_EQ(snap.pendingSamples, 1999u);
+}
+
 TEST_F(BandTest, QuieterRoomDeclaresSleepAfterFiveMinutes) {
     configure(4000);
     // Awake level for 200 s, then half as loud: the streak opens at about 200 s and the
