@@ -12,10 +12,11 @@ using namespace mirl;
 
 namespace {
 void usage(std::FILE* to) {
-    std::fprintf(
-        to, "Usage: mirl-classifier-eval DIR [--features FILE] [--buffer FRAMES] [--min-group-accuracy PCT]\n"
-            "Classifies every clip listed in DIR/manifest.tsv and prints per-class accuracy and\n"
-            "the confusion between groups. With --min-group-accuracy, exits 1 below it.\n");
+    std::fprintf(to, "Usage: mirl-classifier-eval DIR [--features FILE] [--buffer FRAMES] [--gain-db DB]\n"
+                     "                            [--min-group-accuracy PCT]\n"
+                     "Classifies every clip listed in DIR/manifest.tsv and prints per-class accuracy and\n"
+                     "the confusion between groups. --gain-db scales the audio (a more or less sensitive\n"
+                     "microphone). With --min-group-accuracy, exits 1 below it.\n");
 }
 } // namespace
 
@@ -23,6 +24,7 @@ int main(int argc, char** argv) {
     std::string dir, featuresPath;
     std::size_t buffer = 8192;
     double minAccuracy = -1;
+    double gainDb = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         const bool hasValue = i + 1 < argc;
@@ -33,6 +35,8 @@ int main(int argc, char** argv) {
             featuresPath = argv[++i];
         } else if (a == "--buffer" && hasValue) {
             buffer = std::size_t(std::max(1L, std::atol(argv[++i])));
+        } else if (a == "--gain-db" && hasValue) {
+            gainDb = std::atof(argv[++i]);
         } else if (a == "--min-group-accuracy" && hasValue) {
             minAccuracy = std::atof(argv[++i]);
         } else if (!a.empty() && a[0] != '-' && dir.empty()) {
@@ -58,7 +62,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     classifier_eval::Tally tally;
-    const bool ok = classifier_eval::evaluate(dir, *clips, buffer, tally, features, error);
+    const bool ok = classifier_eval::evaluate(dir, *clips, buffer, gainDb, tally, features, error);
     if (features)
         std::fclose(features);
     if (!ok) {

@@ -2,6 +2,7 @@
 
 #include "detect/classifier/FeatureSoundClassifier.h"
 
+#include <cmath>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -75,8 +76,9 @@ double Tally::groupAccuracy() const {
     return windows() ? double(groupRight()) / windows() : 0.0;
 }
 
-bool evaluate(const std::string& dir, const std::vector<Clip>& clips, std::size_t bufferFrames, Tally& tally,
-              std::FILE* features, std::string& error) {
+bool evaluate(const std::string& dir, const std::vector<Clip>& clips, std::size_t bufferFrames, double gainDb,
+              Tally& tally, std::FILE* features, std::string& error) {
+    const float gain = float(std::pow(10.0, gainDb / 20.0));
     if (features) {
         std::fprintf(features, "clip\tlabel\tstart");
         for (int i = 0; i < classifier::kFeatureCount; ++i)
@@ -94,6 +96,8 @@ bool evaluate(const std::string& dir, const std::vector<Clip>& clips, std::size_
         std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         samples.resize(bytes.size() / sizeof(float));
         std::memcpy(samples.data(), bytes.data(), samples.size() * sizeof(float));
+        for (float& s : samples)
+            s *= gain;
 
         FeatureSoundClassifier classifier;
         auto& perClass = tally.perClass[clip.label];

@@ -41,8 +41,9 @@ struct Tally {
 /// Runs a fresh classifier over each clip in capture-sized buffers and tallies the windows.
 /// With features, writes one line per window: clip, label, start, then the feature values.
 /// Returns false with error when a clip cannot be read.
-bool evaluate(const std::string& dir, const std::vector<Clip>& clips, std::size_t bufferFrames, Tally& tally,
-              std::FILE* features, std::string& error);
+/// gainDb scales every clip (a more or less sensitive microphone).
+bool evaluate(const std::string& dir, const std::vector<Clip>& clips, std::size_t bufferFrames, double gainDb,
+              Tally& tally, std::FILE* features, std::string& error);
 
 /// Per-class table, group confusion matrix and the confidence checks, as text.
 std::string report(const Tally& tally);

@@ -53,8 +53,75 @@ std::vector<double> SoundDecision::probabilities(const FeatureVector& features) 
     return p;
 }
 
+namespace {
+int indexOf(std::string_view label) {
+    for (int c = 0; c < model::kClasses; ++c) {
+        if (model::kLabels[std::size_t(c)] == label)
+            return c;
+    }
+    return -1;
+}
+
+// Moves the probability of the named classes to "silence".
+void moveToSilence(std::vector<double>& p, std::initializer_list<std::string_view> labels) {
+    const int silence = indexOf("silence");
+    if (silence < 0)
+        return;
+    for (auto label : labels) {
+        const int c = indexOf(label);
+        if (c >= 0 && c != silence) {
+            p[std::size_t(silence)] += p[std::size_t(c)];
+            p[std::size_t(c)] = 0;
+        }
+    }
+}
+// Removes the named classes and shares their probability out among the others.
+void drop(std::vector<double>& p, std::initializer_list<std::string_view> labels) {
+    double removed = 0;
+    for (auto label : labels) {
+        const int c = indexOf(label);
+        if (c >= 0) {
+            removed += p[std::size_t(c)];
+            p[std::size_t(c)] = 0;
+        }
+    }
+    if (removed <= 0 || removed >= 1)
+        return;
+    for (double& v : p)
+        v /= (1 - removed);
+}
+} // namespace
+
+void SoundDecision::applyGuards(const FeatureVector& x, std::vector<double>& p) {
+    auto f = [&](Feature k) { return x[std::size_t(k)]; };
+    // Nothing happens in the window: it sits at a quiet room's floor without a transient.
+    // (A loud steady sound, an organ chord, is its own "floor" and stays with the model; short
+    // blocks of a rumbling floor swing by a few dB, hence the 7 dB range.)
+    const bool atFloor = f(Feature::levelDb) < kQuietRoomDb && f(Feature::aboveFloorDb) < 3.0f &&
+                         f(Feature::rangeDb) < 7.0f && f(Feature::onsetRate) == 0.0f;
+    if (atFloor) {
+        // No breath or snore is heard in this window, whatever the rhythm around it: between
+        // two breaths the room is silent (which the phase logic counts as sleep all the same).
+        moveToSilence(p, {"snoring", "breathing"});
+        // Speech, music and activity pause, and a pause right after keys or words belongs to
+        // them; without any transient in the last 12 s the quiet window is just quiet.
+        if (f(Feature::historyOnsetRate) < kActiveOnsetRate)
+            moveToSilence(p, {"speech", "whispering", "typing", "footsteps", "laughter", "music"});
+    }
+    // Keys and steps are transients: with none in the window and none in the last 12 s, a low
+    // thud-like sound is something else (a snore, a breath).
+    if (f(Feature::onsetRate) == 0.0f && f(Feature::historyOnsetRate) < kActiveOnsetRate)
+        drop(p, {"typing", "footsteps"});
+    // A steady noise this faint is the room's own floor (microphone hiss, distant traffic),
+    // not a noise machine or rain that would mask the sleeper.
+    const bool faintSteady = f(Feature::levelDb) < kFaintLevelDb && f(Feature::rangeDb) < 6.0f;
+    if (faintSteady)
+        moveToSilence(p, {"white_noise", "pink_noise", "rain", "wind", "ocean"});
+}
+
 std::vector<LabelConfidence> SoundDecision::decide(const FeatureVector& features) const {
-    const auto p = probabilities(features);
+    auto p = probabilities(features);
+    applyGuards(features, p);
     std::vector<LabelConfidence> out;
     for (int c = 0; c < model::kClasses; ++c) {
         if (p[std::size_t(c)] >= kMinConfidence)

@@ -13,8 +13,18 @@ namespace mirl::classifier {
 class SoundDecision {
 public:
     std::vector<LabelConfidence> decide(const FeatureVector& features) const;
-    /// Probabilities of every class the model knows, in the model's order.
+    /// Probabilities of every class the model knows, in the model's order, before the guards.
     std::vector<double> probabilities(const FeatureVector& features) const;
+
+    /// Below this level (dB re full scale) a steady noise counts as the room's floor.
+    static constexpr float kFaintLevelDb = -56.0f;
+    /// Below this level a window without events is a quiet room's floor.
+    static constexpr float kQuietRoomDb = -48.0f;
+    /// Transients per second over the last 12 s from which someone counts as active.
+    static constexpr float kActiveOnsetRate = 0.25f;
+    /// Physical guards applied after the model: a window at the room's floor is not an event,
+    /// and a faint steady noise is silence rather than an ambient noise.
+    static void applyGuards(const FeatureVector& features, std::vector<double>& probabilities);
 };
 
 } // namespace mirl::classifier

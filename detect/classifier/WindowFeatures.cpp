@@ -10,6 +10,10 @@ namespace {
 constexpr double kPi = 3.14159265358979323846;
 constexpr float kFrameRate = float(kAnalysisRate) / kHop; // 33.3 frames per second
 
+// Frames count as sounding when they stand above the room's floor, or when they are this
+// loud anyway: a held chord or a steady tone is its own floor, a faint mains hum is not.
+constexpr float kSteadySoundDb = -50.0f;
+
 float toDb(double power) {
     return float(10.0 * std::log10(power + 1e-12));
 }
@@ -25,14 +29,18 @@ float percentile(std::vector<float> values, double q) {
     return values[k];
 }
 
-// Sharp rises of the 7.5 ms block envelope: 9 dB above the quietest of the three blocks
-// before, 12 dB above the floor, at least 30 ms apart.
+// Sharp rises of the 7.5 ms block envelope: 9 dB above the mean power of the four blocks
+// before (30 ms; a mean, so that the pitch periods of a low buzz, which make single blocks
+// swing, do not count), 12 dB above the floor, at least 30 ms apart.
 int countOnsets(const std::vector<float>& blocks, float floorDb) {
+    std::vector<double> power(blocks.size());
+    for (std::size_t i = 0; i < blocks.size(); ++i)
+        power[i] = fromDb(blocks[i]);
     int onsets = 0;
     int lastOnset = -10;
-    for (std::size_t i = 3; i < blocks.size(); ++i) {
-        const float before = std::min({blocks[i - 1], blocks[i - 2], blocks[i - 3]});
-        if (blocks[i] - before > 9.0f && blocks[i] > floorDb + 12.0f && int(i) - lastOnset > 3) {
+    for (std::size_t i = 4; i < blocks.size(); ++i) {
+        const double before = (power[i - 1] + power[i - 2] + power[i - 3] + power[i - 4]) / 4;
+        if (blocks[i] - toDb(before) > 9.0f && blocks[i] > floorDb + 12.0f && int(i) - lastOnset > 3) {
             ++onsets;
             lastOnset = int(i);
         }
@@ -168,12 +176,12 @@ FeatureVector WindowFeatureExtractor::compute() const {
     int jitterCount = 0;
     float previousPitch = 0;
     for (const auto* f : w) {
-        const bool above = f->energyDb > floorDb + 6;
+        const bool above = f->energyDb > floorDb + 6 || f->energyDb > kSteadySoundDb;
         const bool isVoiced = above && f->voicing > 0.5f && f->pitchHz > 0;
         voicing += f->voicing;
         lowPeriodicity += f->lowPeriodicity;
         flux += f->fluxDb;
-        if (f->energyDb > floorDb + 3) {
+        if (f->energyDb > floorDb + 3 || f->energyDb > kSteadySoundDb) {
             persistence += f->detailCorrelation;
             ++audible;
         }
@@ -204,6 +212,27 @@ FeatureVector WindowFeatureExtractor::compute() const {
         set(Feature::persistence, all / double(n));
     }
     set(Feature::flux, flux / double(n));
+
+    // The loudest frames carry the event (a snore, a word, a note): how low and how periodic.
+    {
+        float loudest = -200;
+        for (const auto* f : w)
+            loudest = std::max(loudest, f->energyDb);
+        double lowShare = 0, periodic = 0;
+        int loud = 0;
+        for (const auto* f : w) {
+            if (f->energyDb < loudest - 6.0f)
+                continue;
+            double all = 0;
+            for (float b : f->bandDb)
+                all += fromDb(b);
+            lowShare += toDb(fromDb(f->bandDb[0]) + fromDb(f->bandDb[1])) - toDb(all);
+            periodic += std::max(f->voicing, f->lowPeriodicity);
+            ++loud;
+        }
+        set(Feature::loudLowShareDb, lowShare / std::max(1, loud));
+        set(Feature::loudPeriodicity, periodic / std::max(1, loud));
+    }
 
     // Transients on the 133 Hz block envelope.
     const int onsets = countOnsets(blocks, floorDb);
@@ -279,7 +308,8 @@ FeatureVector WindowFeatureExtractor::compute() const {
         for (const auto& f : history_) {
             allBlocks.insert(allBlocks.end(), f.subDb.begin(), f.subDb.end());
             low.push_back(toDb(fromDb(f.bandDb[0]) + fromDb(f.bandDb[1])));
-            voicedFrames += f.energyDb > floorDb + 6 && f.voicing > 0.5f && f.pitchHz > 0;
+            voicedFrames += (f.energyDb > floorDb + 6 || f.energyDb > kSteadySoundDb) && f.voicing > 0.5f &&
+                            f.pitchHz > 0;
         }
         const double historySeconds = double(history_.size()) / kFrameRate;
         set(Feature::historyOnsetRate, countOnsets(allBlocks, floorDb) / historySeconds);

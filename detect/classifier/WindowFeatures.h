@@ -40,6 +40,8 @@ enum class Feature : int {
     historyOnsetRate, // sharp energy rises per second over the last 12 s
     historyLowPeakDb, // 90th percentile of the below-500 Hz level over the last 12 s, above the floor
     historyVoiced,    // share of clearly voiced frames over the last 12 s
+    loudLowShareDb,   // below-500 Hz share of the window's loudest frames (within 6 dB of the top), dB
+    loudPeriodicity,  // periodicity (25-400 Hz) of those loudest frames
     count
 };
 inline constexpr int kFeatureCount = int(Feature::count);

@@ -1,0 +1,126 @@
+#include "detect/classifier/FeatureSoundClassifier.h"
+#include "detect/classifier/ModelWeights.h"
+#include "detect/classifier/SoundLabels.h"
+#include "tests/unit/detect/ClassifierSignals.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+using namespace mirl;
+using namespace mirl::classifier;
+using namespace mirl::testsignals;
+
+namespace {
+
+struct Summary {
+    int windows = 0;
+    std::map<SoundGroup, int> topGroups;
+    int confidentSleep = 0; // top label silence/breathing/snoring at >= 0.6
+    int confidentQuiet = 0; // top label silence/breathing at >= 0.6
+};
+
+// Classifies x in capture-sized buffers; windows before `skipSeconds` (context still filling) are ignored.
+Summary classify(const std::vector<float>& x, int rate, double skipSeconds = 0) {
+    FeatureSoundClassifier c;
+    Summary s;
+    for (std::size_t i = 0; i < x.size(); i += 8192) {
+        c.process(std::span<const float>(x).subspan(i, std::min<std::size_t>(8192, x.size() - i)), rate,
+                  [&](const ClassificationResult& r) {
+                      if (r.startSeconds < skipSeconds)
+                          return;
+                      const auto& top = r.labels.front();
+                      ++s.windows;
+                      ++s.topGroups[soundGroupOf(top.label)];
+                      const bool quiet = top.label == "silence" || top.label == "breathing";
+                      s.confidentSleep += (quiet || top.label == "snoring") && top.confidence >= 0.6;
+                      s.confidentQuiet += quiet && top.confidence >= 0.6;
+                  });
+    }
+    return s;
+}
+
+double share(const Summary& s, int count) {
+    return s.windows ? double(count) / s.windows : 0.0;
+}
+
+double share(const Summary& s, SoundGroup g) {
+    const auto it = s.topGroups.find(g);
+    return share(s, it == s.topGroups.end() ? 0 : it->second);
+}
+
+} // namespace
+
+TEST(ClassifierDecision, TheModelMatchesTheFeatureList) {
+    ASSERT_EQ(model::kInputs, kFeatureCount)
+        << "retrain: scripts/classifier/train-model (docs/classifier.md)";
+    for (int i = 0; i < model::kInputs; ++i)
+        EXPECT_EQ(model::kFeatureNames[std::size_t(i)], featureName(Feature(i))) << i;
+    for (auto label : model::kLabels)
+        EXPECT_NE(soundGroupOf(label), SoundGroup::other) << label << " must be in the vocabulary";
+}
+
+TEST(ClassifierDecision, AQuietRoomIsConfidentlyQuietAtEveryRate) {
+    for (int rate : {16000, 44100, 48000}) {
+        for (double floorDb : {-70.0, -60.0}) {
+            auto x = whiteNoise(20, rate, floorDb, 11);
+            const auto s = classify(x, rate);
+            EXPECT_GE(share(s, s.confidentQuiet), 0.9) << rate << " Hz, floor " << floorDb << " dB";
+        }
+    }
+}
+
+TEST(ClassifierDecision, BreathingInAQuietBedroomIsBreathingOrSilence) {
+    struct Row {
+        int rate;
+        double rpm;
+        double peakAboveFloor;
+    };
+    for (Row row : {Row{16000, 10, 15}, Row{44100, 14, 20}, Row{48000, 20, 25}}) {
+        auto x = whiteNoise(40, row.rate, -66, 12);
+        addBreaths(x, row.rate, row.rpm, -66 + row.peakAboveFloor, 13);
+        const auto s = classify(x, row.rate, 10.0);
+        EXPECT_GE(share(s, s.confidentQuiet), 0.8) << row.rate << " Hz, " << row.rpm << " per minute";
+        EXPECT_GE(share(s, SoundGroup::breathing), 0.5)
+            << row.rate << " Hz, " << row.rpm << " per minute: the rhythm is heard";
+    }
+}
+
+TEST(ClassifierDecision, TypingIsActivityAndNeverConfidentSleep) {
+    for (int rate : {16000, 44100, 48000}) {
+        auto x = whiteNoise(20, rate, -66, 14);
+        addClicks(x, rate, 6, -25, 15);
+        const auto s = classify(x, rate, 3.0);
+        EXPECT_GE(share(s, SoundGroup::activity), 0.8) << rate;
+        EXPECT_LE(share(s, s.confidentSleep), 0.05) << rate;
+    }
+}
+
+TEST(ClassifierDecision, LoudSteadyNoiseIsAmbient) {
+    for (int rate : {16000, 44100, 48000}) {
+        auto x = whiteNoise(15, rate, -25, 16);
+        const auto s = classify(x, rate);
+        EXPECT_GE(share(s, SoundGroup::ambientNoise), 0.9) << rate;
+        EXPECT_EQ(s.confidentSleep, 0) << rate;
+    }
+}
+
+TEST(ClassifierDecision, SmoothLowSnoresAreNeverFootsteps) {
+    // One-second 55 Hz buzzes with a smooth envelope every 4.6 s: no transient anywhere.
+    for (int rate : {16000, 48000}) {
+        auto x = whiteNoise(40, rate, -68, 31);
+        const auto buzz = harmonicTone(1.0, rate, 55, -38);
+        for (double t = 2.0; t + 1.0 < 40.0; t += 4.6) {
+            const std::size_t start = std::size_t(t * rate);
+            for (std::size_t i = 0; i < buzz.size(); ++i)
+                x[start + i] +=
+                    buzz[i] * float(std::pow(std::sin(kPi * double(i) / double(buzz.size())), 1.5));
+        }
+        const auto s = classify(x, rate, 10.0);
+        EXPECT_EQ(share(s, SoundGroup::activity), 0.0) << rate;
+        EXPECT_GE(share(s, SoundGroup::snoring) + share(s, SoundGroup::breathing) +
+                      share(s, SoundGroup::silence),
+                  0.9)
+            << rate;
+    }
+}
