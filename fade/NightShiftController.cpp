@@ -13,7 +13,8 @@ NightShiftController::NightShiftController(NightLight* light, Console& console)
 void NightShiftController::setStrength(double s) {
     if (!light_)
         return;
-    if (s < 1.0 && (std::isnan(s) || s < 0.0 || static_cast<float>(s) < 0.001f)) {
+    // Not a number counts as no strength (it would otherwise pass both comparisons).
+    if (std::isnan(s) || (s < 1.0 && (s < 0.0 || static_cast<float>(s) < 0.001f))) {
         disable();
         return;
     }

@@ -43,11 +43,9 @@ void SystemAudio::setVolume(int percent, std::string_view source, std::optional<
     if (target) {
         payload["target"] = static_cast<long long>(*target);
     }
-    if (onMain) {
-        events_.log("volume_applied", payload);
-    } else {
-        mainThread_.post([this, payload] { events_.log("volume_applied", payload); });
-    }
+    // The record goes to the main thread's queue without waiting, also from the main thread:
+    // it follows whatever the caller logs in the same turn (a restore's "baseline_restored").
+    mainThread_.post([&events = events_, payload] { events.log("volume_applied", payload); });
 }
 
 } // namespace mirl

@@ -12,7 +12,8 @@ namespace mirl {
 
 /// The system output volume through the sound server. Reads answer 50 when nothing can be
 /// read; writes are clamped to 0..100, recorded with the monitor before they are made (so that
-/// the monitor recognises their echo) and logged as "volume_applied" whether or not they worked.
+/// the monitor recognises their echo) and logged as "volume_applied" whether or not they worked;
+/// that record is posted to the main thread, so it comes after what the caller logs next.
 /// Thread rule: any thread. A caller off the main thread waits while the main thread records
 /// the write, so it must not hold anything the main thread needs.
 class SystemAudio final : public SystemVolume {

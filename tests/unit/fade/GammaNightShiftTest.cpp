@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 using namespace mirl;
 
 TEST(GammaController, TopOfTheRampFollowsTheDarkness) {
@@ -71,7 +73,8 @@ TEST(NightShiftController, StrengthRules) {
          {Row{"half", 0.5, {"strength 0.500000 commit", "enable"}},
           Row{"above one is one", 1.7, {"strength 1.000000 commit", "enable"}},
           Row{"zero disables", 0.0, {"disable"}}, Row{"below threshold disables", 0.0009, {"disable"}},
-          Row{"negative disables", -0.2, {"disable"}}}) {
+          Row{"negative disables", -0.2, {"disable"}},
+          Row{"not a number disables", std::nan(""), {"disable"}}}) {
         FakeNightLight light;
         RecordingConsole console;
         NightShiftController ns(&light, console);

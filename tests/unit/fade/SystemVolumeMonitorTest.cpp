@@ -37,6 +37,7 @@ TEST_F(VolumeTest, SetVolumeClampsAndLogs) {
     for (const Row& row : {Row{"above range", 130, 100}, Row{"below range", -4, 0}, Row{"inside", 35, 35}}) {
         SCOPED_TRACE(row.name);
         system.setVolume(row.asked, "manual_slider");
+        scheduler.runDue();
         EXPECT_EQ(*audio.deviceVolume(1), row.written);
         EXPECT_EQ(monitor.appAppliedPercent(), row.written);
         const auto applied = events.named("volume_applied").back();
@@ -46,9 +47,20 @@ TEST_F(VolumeTest, SetVolumeClampsAndLogs) {
 
 TEST_F(VolumeTest, SetVolumeCarriesTheFadeDescription) {
     system.setVolume(40, "autofade", 60, 21);
+    scheduler.runDue();
     EXPECT_EQ(events.named("volume_applied").back(),
               (EventPayload{{"value", 40}, {"source", "autofade"}, {"initial", 60}, {"target", 21}}));
     EXPECT_TRUE(events.named("volume_applied").back()["initial"].is_number_integer());
+}
+
+TEST_F(VolumeTest, AppliedRecordFollowsWhatTheCallerLogsInTheSameTurn) {
+    // A restore writes the volume, then logs its own record; the write's record comes after it.
+    system.setVolume(40, "baseline_restore");
+    EXPECT_EQ(*audio.deviceVolume(1), 40) << "the write itself is not deferred";
+    events.log("baseline_restored", {{"reason", "timer_fired_before_sleep"}, {"volume", 40}});
+    EXPECT_TRUE(events.named("volume_applied").empty()) << "logged before the turn ended";
+    scheduler.runDue();
+    EXPECT_EQ(events.names(), (std::vector<std::string>{"baseline_restored", "volume_applied"}));
 }
 
 TEST_F(VolumeTest, ReadsFiftyWhenNothingCanBeRead) {
@@ -67,6 +79,7 @@ TEST_F(VolumeTest, ReadsFiftyWhenNothingCanBeRead) {
 TEST_F(VolumeTest, WriteWhileTheServerIsAwayIsDroppedButLogged) {
     audio.serverUp = false;
     system.setVolume(20, "autofade");
+    scheduler.runDue();
     audio.serverUp = true;
     EXPECT_EQ(*audio.deviceVolume(1), 50);
     EXPECT_EQ(events.named("volume_applied").size(), 1u);
