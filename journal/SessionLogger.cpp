@@ -1,6 +1,7 @@
 #include "journal/SessionLogger.h"
 
 #include "journal/JsonLine.h"
+#include "runtime/WriteAll.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -25,21 +26,6 @@ void makeFolder(const fs::path& path) {
     if (path.has_parent_path() && path.parent_path() != path)
         makeFolder(path.parent_path());
     ::mkdir(path.c_str(), kFolderMode);
-}
-
-bool writeWhole(int fd, const std::string& text) {
-    const char* p = text.data();
-    std::size_t left = text.size();
-    while (left > 0) {
-        ssize_t n = ::write(fd, p, left);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
-    return true;
 }
 
 } // namespace
@@ -125,7 +111,7 @@ void SessionLogger::writeRecordLocked(std::string_view event, const EventPayload
     if (!text)
         return;
     text->push_back('\n');
-    writeWhole(fd_, *text); // a failed write loses this record only
+    writeAll(fd_, *text); // a failed write loses this record only
 }
 
 void SessionLogger::endSession(std::string_view reason) {

@@ -1,5 +1,7 @@
 #include "runtime/Console.h"
 
+#include "runtime/WriteAll.h"
+
 #include <unistd.h>
 
 namespace mirl {
@@ -8,15 +10,7 @@ void StderrConsole::line(std::string_view text) {
     std::string whole(text);
     whole.push_back('\n');
     std::lock_guard lock(mutex_);
-    const char* p = whole.data();
-    std::size_t left = whole.size();
-    while (left > 0) {
-        ssize_t n = ::write(STDERR_FILENO, p, left);
-        if (n <= 0)
-            break;
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
+    writeAll(STDERR_FILENO, whole);
 }
 
 } // namespace mirl

@@ -1,6 +1,7 @@
 #include "platform/linux/RestoreStateFile.h"
 
 #include "platform/linux/XdgPaths.h"
+#include "runtime/WriteAll.h"
 
 #include <cerrno>
 #include <cstring>
@@ -11,23 +12,6 @@
 #include <unistd.h>
 
 namespace mirl {
-
-namespace {
-
-bool writeAll(int fd, const std::string& text) {
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-} // namespace
 
 RestoreStateFile::RestoreStateFile(std::filesystem::path file, Console& console)
     : file_(std::move(file)), console_(console) {}
