@@ -15,7 +15,8 @@ check() { # option, expected component text
     out=$(PATH="$fakes:$PATH" "$testenv" "$1" -- touch "$fakes/ran" 2>&1)
     status=$?
     [ $status -ne 0 ] || { echo "$1: a failed start exited 0"; exit 1; }
-    grep -q "mirl-testenv: $2 could not start" <<<"$out" || { echo "$1: no component named in: $out"; exit 1; }
+    grep -q "mirl-testenv: $2 could not start: .*refusing to start" <<<"$out" ||
+        { echo "$1: component or reason missing in: $out"; exit 1; }
     [ ! -e "$fakes/ran" ] || { echo "$1: the command ran anyway"; exit 1; }
     echo "$1 -> $(head -1 <<<"$out")"
 }
