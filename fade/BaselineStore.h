@@ -3,11 +3,11 @@
 #include "fade/BrightnessController.h"
 #include "fade/GammaController.h"
 #include "fade/NightShiftController.h"
-#include "fade/RestoreState.h"
 #include "fade/ScreenOverlayController.h"
-#include "fade/SystemVolume.h"
 #include "journal/EventSink.h"
 #include "platform/ActivityProbes.h"
+#include "platform/RestoreState.h"
+#include "platform/SystemVolume.h"
 #include "runtime/Clock.h"
 
 #include <optional>

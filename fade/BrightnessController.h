@@ -1,9 +1,9 @@
 #pragma once
 
 #include "core/settings/Settings.h"
-#include "fade/RestoreState.h"
 #include "journal/EventSink.h"
 #include "platform/Backlight.h"
+#include "platform/RestoreState.h"
 
 #include <optional>
 

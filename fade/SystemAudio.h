@@ -1,9 +1,9 @@
 #pragma once
 
-#include "fade/SystemVolume.h"
 #include "fade/SystemVolumeMonitor.h"
 #include "journal/EventSink.h"
 #include "platform/AudioControl.h"
+#include "platform/SystemVolume.h"
 #include "runtime/Scheduler.h"
 
 #include <thread>

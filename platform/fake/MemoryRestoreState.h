@@ -1,6 +1,6 @@
 #pragma once
 
-#include "fade/RestoreState.h"
+#include "platform/RestoreState.h"
 
 #include <map>
 #include <string>

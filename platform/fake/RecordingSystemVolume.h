@@ -1,6 +1,6 @@
 #pragma once
 
-#include "fade/SystemVolume.h"
+#include "platform/SystemVolume.h"
 
 #include <string>
 #include <vector>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "fade/SystemVolume.h"
 #include "platform/Backlight.h"
+#include "platform/SystemVolume.h"
 #include "runtime/Console.h"
 
 #include <filesystem>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "fade/RestoreState.h"
 #include "platform/GammaRamps.h"
 #include "platform/NightLight.h"
+#include "platform/RestoreState.h"
 #include "runtime/Console.h"
 #include "runtime/Scheduler.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "fade/RestoreState.h"
 #include "platform/GammaRamps.h"
+#include "platform/RestoreState.h"
 #include "runtime/Console.h"
 
 #include <memory>
