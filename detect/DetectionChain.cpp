@@ -62,7 +62,7 @@ void DetectionChain::reportTelemetry() {
     const LevelMeter::Report report = level_.takeReport();
     deps_.events.log("telemetry", {{"avg_rms", report.avgRms},
                                    {"rms_samples", report.buffers},
-                                   {"user_idle_seconds", deps_.activity.idleSeconds()},
+                                   {"user_idle_seconds", deps_.activity.idleSeconds().value_or(0)},
                                    {"phase", rawValue(phase_.phase.get())}});
 }
 

@@ -8,7 +8,7 @@ namespace mirl {
 class OfflineReplay::Probes final : public ActivityProbes, public OutputPlaybackProbe {
 public:
     explicit Probes(const Clock& clock) : clock_(clock), start_(clock.now()) {}
-    double idleSeconds() override { return secondsBetween(start_, clock_.now()); }
+    std::optional<double> idleSeconds() override { return secondsBetween(start_, clock_.now()); }
     bool isMediaPlaybackActive() override { return false; }
     std::optional<double> readAmbientLux() override { return std::nullopt; }
     bool isOutputAudioPlaying() override { return false; }

@@ -100,7 +100,7 @@ void WakeSound::activityStep() {
         return;
     }
     const double sinceStart = elapsed();
-    const double idle = probes_.idleSeconds();
+    const double idle = probes_.idleSeconds().value_or(0);
     // Never during the first second, and only input that came more than half a second after
     // the start counts.
     if (sinceStart > 1.0 && idle < sinceStart - 0.5) {

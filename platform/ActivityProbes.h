@@ -10,8 +10,9 @@ namespace mirl {
 class ActivityProbes {
 public:
     virtual ~ActivityProbes() = default;
-    /// Seconds since the last keyboard or mouse event of the user's session.
-    virtual double idleSeconds() = 0;
+    /// Seconds since the last keyboard or mouse event of the user's session; nothing when no
+    /// idle facility answers (unknown is not the same as "just touched").
+    virtual std::optional<double> idleSeconds() = 0;
     /// True when another process (never this one) keeps the display awake, as video players do.
     virtual bool isMediaPlaybackActive() = 0;
     /// Ambient light in lux, or nothing without a sensor.

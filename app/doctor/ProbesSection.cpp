@@ -36,7 +36,7 @@ std::string joined(const std::vector<std::string>& names) {
 class ReadingProbes final : public ActivityProbes {
 public:
     explicit ReadingProbes(std::optional<double> lux) : lux_(lux) {}
-    double idleSeconds() override { return 0; }
+    std::optional<double> idleSeconds() override { return std::nullopt; }
     bool isMediaPlaybackActive() override { return false; }
     std::optional<double> readAmbientLux() override { return lux_; }
 

@@ -37,7 +37,10 @@ public:
                         std::vector<std::unique_ptr<LightSource>> light);
     ~LinuxActivityProbes() override;
 
-    double idleSeconds() override { return readIdle().seconds; }
+    std::optional<double> idleSeconds() override {
+        auto reading = readIdle();
+        return reading.source.empty() ? std::nullopt : std::optional(reading.seconds);
+    }
     bool isMediaPlaybackActive() override { return readMedia().active; }
     std::optional<double> readAmbientLux() override { return readLight().lux; }
 

@@ -15,7 +15,7 @@ namespace {
 class ClockedIdle final : public ActivityProbes {
 public:
     explicit ClockedIdle(VirtualScheduler& clock) : clock_(clock), lastInput_(clock.now() - 3600s) {}
-    double idleSeconds() override { return secondsBetween(lastInput_, clock_.now()); }
+    std::optional<double> idleSeconds() override { return secondsBetween(lastInput_, clock_.now()); }
     bool isMediaPlaybackActive() override { return false; }
     std::optional<double> readAmbientLux() override { return std::nullopt; }
     void input() { lastInput_ = clock_.now(); }
