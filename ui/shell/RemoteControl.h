@@ -1,0 +1,74 @@
+#pragma once
+
+#include "ui/shell/RemoteStatus.h"
+
+#include <QDBusContext>
+#include <QObject>
+#include <QVariantMap>
+
+#include <functional>
+
+namespace mirl::remote {
+
+// Mirl on the session bus: the running instance owns the name; a second `mirl` and the verbs
+// `mirl start|extend|cancel|status` talk to it.
+inline constexpr const char* kService = "org.mirl.Mirl";
+inline constexpr const char* kPath = "/org/mirl/Mirl";
+inline constexpr const char* kInterface = "org.mirl.Mirl.Control";
+
+/// What the running instance does for its callers.
+struct Handlers {
+    std::function<void(int minutes)> start;
+    std::function<void(int minutes)> extend;
+    std::function<void()> cancel;
+    std::function<RemoteStatus()> status;
+    /// A second plain launch: show Mirl.
+    std::function<void()> activate;
+};
+
+/// The running instance's side: the object at kPath with the interface kInterface.
+///   Start(i minutes), Extend(i minutes): 1 to 1440, else the error org.mirl.Mirl.InvalidMinutes
+///   Cancel(), Activate()
+///   Status() -> a{sv}: running b, remaining_sec x, remaining_text s, mode s, and phase s and
+///   breath_rpm d when known.
+class Service final : public QObject, protected QDBusContext {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.mirl.Mirl.Control")
+
+public:
+    explicit Service(Handlers handlers);
+    ~Service() override;
+
+    /// Takes the name and exports the object on the session bus. False when another instance
+    /// holds the name or there is no session bus; `why` says which.
+    bool publish(QString* why = nullptr);
+
+public Q_SLOTS:
+    void Start(int minutes);
+    void Extend(int minutes);
+    void Cancel();
+    QVariantMap Status();
+    void Activate();
+
+private:
+    bool acceptMinutes(int minutes);
+
+    Handlers handlers_;
+    bool published_ = false;
+};
+
+/// The caller's side.
+enum class CallResult { done, notRunning, failed };
+
+/// Whether an instance owns the name on the session bus.
+bool instanceRunning();
+
+/// Calls `method` on the running instance with `args`. `reply` receives the answer's first
+/// value; `error` the bus's message when it failed.
+CallResult call(const QString& method, const QVariantList& args, QVariant* reply = nullptr,
+                QString* error = nullptr);
+
+RemoteStatus statusFromMap(const QVariantMap& map);
+QVariantMap statusToMap(const RemoteStatus& status);
+
+} // namespace mirl::remote
