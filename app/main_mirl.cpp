@@ -16,6 +16,7 @@
 #include "platform/linux/TerminationSignals.h"
 #include "platform/linux/XdgPaths.h"
 #include "runtime/Version.h"
+#include "ui/shell/ControlVerbs.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -30,12 +31,18 @@ namespace {
 void printUsage() {
     std::printf("Usage: mirl [--minutes N] [--version]\n"
                 "  --minutes N   run a sleep timer of N minutes in this terminal\n"
-                "  --version     print the version\n");
+                "  --version     print the version\n"
+                "%s",
+                controlVerbsUsage());
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 1 && isControlVerb(QString::fromLocal8Bit(argv[1]))) {
+        QCoreApplication app(argc, argv);
+        return runControlVerb(QCoreApplication::arguments().mid(1), stdout, stderr);
+    }
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Mirl"));
     const QStringList args = QCoreApplication::arguments();

@@ -3,6 +3,7 @@
 #include "ui/art/WindowLook.h"
 
 #include <QCursor>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPainter>
@@ -58,6 +59,9 @@ QLabel* label(QWidget* parent, const QString& text, int pixelSize, QFont::Weight
     QFont font = label->font();
     font.setPixelSize(pixelSize);
     font.setWeight(weight);
+    // Wide fonts would cut the header short: give up a pixel or two of size instead.
+    while (font.pixelSize() > 10 && QFontMetrics(font).horizontalAdvance(text) > frame.width())
+        font.setPixelSize(font.pixelSize() - 1);
     label->setFont(font);
     label->setAlignment(Qt::AlignCenter);
     label->setGeometry(frame);
