@@ -1,6 +1,6 @@
 #include "ui/tray/TrayIconArt.h"
 
-#include "ui/art/Symbols.h"
+#include "ui/art/AppIcon.h"
 
 #include <QFont>
 #include <QFontMetricsF>
@@ -25,14 +25,6 @@ void paintShape(QPainter& painter, const QPainterPath& shape, qreal rimWidth) {
     painter.setPen(Qt::NoPen);
     painter.setBrush(kFill);
     painter.drawPath(shape);
-}
-
-void paintMoon(QPainter& painter, int size) {
-    const qreal scale = size / 24.0 * 0.9;
-    QTransform t;
-    t.translate(size * 0.05, size * 0.05);
-    t.scale(scale, scale);
-    paintShape(painter, t.map(symbolShape(Symbol::moonZzz)), std::max(1.0, size / 12.0));
 }
 
 QFont countdownFont(int pixelSize) {
@@ -93,13 +85,15 @@ QImage trayImage(int size, const QString& countdown) {
     image.fill(Qt::transparent);
     QPainter painter(&image);
     if (countdown.isEmpty())
-        paintMoon(painter, size);
+        appIcon().paint(&painter, image.rect());
     else
         paintCountdown(painter, size, countdown);
     return image;
 }
 
 QIcon trayIcon(const QString& countdown) {
+    if (countdown.isEmpty())
+        return appIcon();
     QIcon icon;
     for (int size : std::array{16, 22, 24, 32, 48, 64})
         icon.addPixmap(QPixmap::fromImage(trayImage(size, countdown)));

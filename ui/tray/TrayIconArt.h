@@ -6,9 +6,9 @@
 
 namespace mirl {
 
-/// The tray item's picture. Idle: Mirl's moon. While a timer runs, the remaining time drawn into
-/// the icon, since tray hosts (XEmbed, StatusNotifierItem) show no text beside it. Both are pale
-/// with a dark rim, readable on dark and light panels.
+/// The tray item's picture. Idle: Mirl's icon. While a timer runs, the remaining time drawn into
+/// the icon, since tray hosts (XEmbed, StatusNotifierItem) show no text beside it: pale with a
+/// dark rim, readable on dark and light panels.
 QIcon trayIcon(const QString& countdown = {});
 
 /// One size of it, `size` pixels square at device pixel ratio 1.

@@ -91,17 +91,24 @@ TEST_F(TrayItemTest, MenuOffersThePresetsAndCancelOnlyWhileRunning) {
     EXPECT_TRUE(action(QStringLiteral("Quit Mirl"))->isEnabled());
 }
 
-TEST(TrayIconArt, CountdownDiffersFromTheMoonAndEveryTextDrawsSomething) {
+namespace {
+
+int inkedPixels(const QImage& image) {
+    int inked = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            inked += qAlpha(image.pixel(x, y)) > 128;
+    return inked;
+}
+
+} // namespace
+
+TEST(TrayIconArt, IdleShowsMirlsIconAndEveryCountdownDrawsItsText) {
     const QImage moon = trayImage(22);
+    EXPECT_GT(inkedPixels(moon), 22 * 22 / 3) << "the built-in icon is missing";
     const QImage countdown = trayImage(22, QStringLiteral("29:59"));
     EXPECT_NE(moon, countdown);
     EXPECT_NE(countdown, trayImage(22, QStringLiteral("29:58")));
-    for (const QString& text : {QStringLiteral("0:05"), QStringLiteral("1440:00")}) {
-        const QImage image = trayImage(16, text);
-        int inked = 0;
-        for (int y = 0; y < image.height(); ++y)
-            for (int x = 0; x < image.width(); ++x)
-                inked += qAlpha(image.pixel(x, y)) > 128;
-        EXPECT_GT(inked, 10) << text.toStdString();
-    }
+    for (const QString& text : {QStringLiteral("0:05"), QStringLiteral("1440:00")})
+        EXPECT_GT(inkedPixels(trayImage(16, text)), 10) << text.toStdString();
 }
