@@ -17,33 +17,52 @@ constexpr int kCallTimeoutMs = 5000;
 Service::Service(Handlers handlers) : handlers_(std::move(handlers)) {}
 
 Service::~Service() {
-    if (!published_)
-        return;
     QDBusConnection bus = QDBusConnection::sessionBus();
-    bus.unregisterObject(QString::fromLatin1(kPath));
-    bus.unregisterService(QString::fromLatin1(kService));
+    if (ownsName_)
+        bus.unregisterService(QString::fromLatin1(kService));
+    if (exported_)
+        bus.unregisterObject(QString::fromLatin1(kPath));
 }
 
-bool Service::publish(QString* why) {
+bool Service::exportObject(QString* why) {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
         if (why)
             *why = QStringLiteral("no session bus: ") + bus.lastError().message();
         return false;
     }
-    if (!bus.registerObject(QString::fromLatin1(kPath), this, QDBusConnection::ExportAllSlots)) {
-        if (why)
-            *why = QStringLiteral("cannot export the control object");
+    exported_ = bus.registerObject(QString::fromLatin1(kPath), this, QDBusConnection::ExportAllSlots);
+    if (!exported_ && why)
+        *why = QStringLiteral("cannot export the control object");
+    return exported_;
+}
+
+bool Service::publish(QString* why) {
+    if (!exportObject(why))
         return false;
+    ownsName_ = QDBusConnection::sessionBus().registerService(QString::fromLatin1(kService));
+    if (!ownsName_ && why)
+        *why = QStringLiteral("another instance owns ") + QString::fromLatin1(kService);
+    return ownsName_;
+}
+
+NameClaim::NameClaim() {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {
+        why_ = QStringLiteral("no session bus: ") + bus.lastError().message();
+        return;
     }
-    if (!bus.registerService(QString::fromLatin1(kService))) {
-        bus.unregisterObject(QString::fromLatin1(kPath));
-        if (why)
-            *why = QStringLiteral("another instance owns ") + QString::fromLatin1(kService);
-        return false;
+    if (bus.registerService(QString::fromLatin1(kService))) {
+        result_ = Result::owned;
+        return;
     }
-    published_ = true;
-    return true;
+    result_ = Result::taken;
+    why_ = QStringLiteral("another instance owns ") + QString::fromLatin1(kService);
+}
+
+NameClaim::~NameClaim() {
+    if (result_ == Result::owned)
+        QDBusConnection::sessionBus().unregisterService(QString::fromLatin1(kService));
 }
 
 bool Service::acceptMinutes(int minutes) {

@@ -39,8 +39,10 @@ public:
     explicit Service(Handlers handlers);
     ~Service() override;
 
-    /// Takes the name and exports the object on the session bus. False when another instance
-    /// holds the name or there is no session bus; `why` says which.
+    /// Exports the object on the session bus (the name is claimed separately, see NameClaim).
+    bool exportObject(QString* why = nullptr);
+    /// Exports the object and takes the name. False when another instance holds the name or
+    /// there is no session bus; `why` says which.
     bool publish(QString* why = nullptr);
 
 public Q_SLOTS:
@@ -54,7 +56,29 @@ private:
     bool acceptMinutes(int minutes);
 
     Handlers handlers_;
-    bool published_ = false;
+    bool exported_ = false;
+    bool ownsName_ = false;
+};
+
+/// The single-instance lock: owning kService on the session bus. Claimed first thing at launch,
+/// before anything is changed on the machine, so that a second launch never touches what the
+/// running instance changed; given up when the object goes.
+class NameClaim {
+public:
+    enum class Result { owned, taken, noBus };
+
+    NameClaim();
+    ~NameClaim();
+    NameClaim(const NameClaim&) = delete;
+    NameClaim& operator=(const NameClaim&) = delete;
+
+    Result result() const { return result_; }
+    /// Why the name is not ours.
+    const QString& why() const { return why_; }
+
+private:
+    Result result_ = Result::noBus;
+    QString why_;
 };
 
 /// The caller's side.
