@@ -71,8 +71,8 @@ Section probesSection() {
     const auto idle = probes.readIdle();
     if (idle.source.empty()) {
         s.data["idle"] = {{"seconds", nullptr}, {"source", nullptr}};
-        s.lines.push_back("idle: unavailable (no source answered); Mirl counts the user as active and "
-                          "never starts a fade on inactivity");
+        s.lines.push_back("idle: unknown (no source answered); Mirl sees neither input nor inactivity: no "
+                          "fade starts or stops on it, and the wake sound plays its full three minutes");
     } else {
         s.data["idle"] = {{"seconds", idle.seconds}, {"source", idle.source}};
         s.lines.push_back("idle: " + format("%.1f", idle.seconds) + " s (from " + idle.source + ")");

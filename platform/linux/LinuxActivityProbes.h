@@ -12,8 +12,8 @@ namespace mirl {
 
 /// The activity probes on Linux: each probe asks its sources in order and takes the first answer
 /// (idle seconds, light) or the OR of all (media playback). Every failure gives the neutral
-/// answer: 0 idle seconds (nobody counts as idle), no media playback, no lux. Each D-Bus call
-/// waits at most 250 ms.
+/// answer: no idle time (unknown, which callers read as neither input nor inactivity), no media
+/// playback, no lux. Each D-Bus call waits at most 250 ms.
 ///
 /// Thread rule: idleSeconds() is safe from any thread; the other probes are called on the main
 /// thread.
