@@ -4,11 +4,14 @@
 #include "app/doctor/DoctorReport.h"
 #include "core/probes/DayNight.h"
 #include "platform/linux/LinuxActivityProbes.h"
+#include "platform/linux/WaylandIdleSource.h"
 #include "runtime/LocalTime.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 
 namespace mirl::doctor {
 
@@ -68,7 +71,13 @@ Section probesSection() {
         s.lines.push_back("display: X11 " + x11);
 
     // Idle seconds.
-    const auto idle = probes.readIdle();
+    auto idle = probes.readIdle();
+    if (idle.source.empty() && waylandSession) {
+        // The compositor's idle notification knows nothing until its first threshold has passed.
+        std::this_thread::sleep_for(
+            std::chrono::duration<double>(WaylandIdleSource::kThresholdSeconds + 0.2));
+        idle = probes.readIdle();
+    }
     if (idle.source.empty()) {
         s.data["idle"] = {{"seconds", nullptr}, {"source", nullptr}};
         s.lines.push_back("idle: unknown (no source answered); Mirl sees neither input nor inactivity: no "
