@@ -113,7 +113,6 @@ void X11KeepAbove::raiseNow() {
         XRaiseWindow(display_, window);
     XFlush(display_);
     lastRaise_ = std::chrono::steady_clock::now();
-    ++raises_;
     // XFlush may have read events into Xlib's queue without the socket turning readable again.
     if (XPending(display_) > 0)
         QTimer::singleShot(0, this, [this] { readEvents(); });

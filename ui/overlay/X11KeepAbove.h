@@ -30,9 +30,6 @@ public:
     void add(unsigned long window);
     void remove(unsigned long window);
 
-    /// How many times the windows were raised again (diagnostics and tests).
-    int raises() const { return raises_; }
-
 private:
     void readEvents();
     void raiseSoon();
@@ -43,7 +40,6 @@ private:
     QTimer* timer_ = nullptr;
     std::vector<unsigned long> windows_;
     std::chrono::steady_clock::time_point lastRaise_{};
-    int raises_ = 0;
 };
 
 } // namespace mirl
