@@ -9,12 +9,12 @@ namespace mirl {
 /// Idle seconds from a facility that only reports edges: "no input for T seconds" (idled) and
 /// "input again after that" (resumed), as Wayland's ext-idle-notify-v1 does.
 ///
-/// After idled at t the user has been idle since t − T, exactly. Between resumed and the next
+/// After idled at t the user has been idle since t − T, exactly (or, before any input was seen,
+/// at least since watching began: the count then starts there). Between resumed and the next
 /// idled the last input is known to lie within the last T seconds: the answer is the time
 /// since resumed, at most T (exact when nothing was touched after it, never more than T off).
-/// Until the first edge, nothing is known for the first T seconds of watching (the user may
-/// have been idle for hours before); after them without an idled edge, somebody touched the
-/// machine within T.
+/// During the first T seconds of watching without an edge nothing is known; after them without
+/// an idled edge, somebody touched the machine within T.
 /// Thread rule: none of its own (the owner serialises calls).
 class IdleEdgeCounter {
 public:
