@@ -2,7 +2,6 @@
 
 #include "journal/NumberText.h"
 #include "journal/analysis/Heuristics.h"
-#include "journal/analysis/PayloadValues.h"
 
 #include <algorithm>
 #include <array>
@@ -60,7 +59,7 @@ std::vector<Sample> numericSamples(std::span<const SessionEvent> events, std::st
     for (const auto& event : events) {
         if (event.type != type)
             continue;
-        if (auto value = payload::number(event.payload, key)) {
+        if (auto value = event.fields.number(key)) {
             samples.push_back({event.tFromStart, *value});
             result.rawSeries.push_back({event.tFromStart, *value, std::nullopt});
         }
@@ -92,8 +91,8 @@ HeuristicResult phase(std::span<const SessionEvent> events, VerdictIds& ids) {
     for (const auto& event : events) {
         if (event.type != "phase_transition")
             continue;
-        const std::string* to = payload::text(event.payload, "to");
-        const auto confidence = payload::number(event.payload, "confidence");
+        const std::string* to = event.fields.text("to");
+        const auto confidence = event.fields.number("confidence");
         if (to == nullptr || !confidence)
             continue;
         result.rawSeries.push_back({event.tFromStart, static_cast<double>(phaseLevel(*to)), *to});
@@ -114,10 +113,10 @@ HeuristicResult snoringStreak(std::span<const SessionEvent> events, double durat
     };
     std::vector<Taken> taken;
     for (const auto& event : events) {
-        if (event.type != "classification" || payload::boolean(event.payload, "counted") != true)
+        if (event.type != "classification" || event.fields.boolean("counted") != true)
             continue;
-        const std::string* label = payload::text(event.payload, "label");
-        const std::string* effective = payload::text(event.payload, "effective_label");
+        const std::string* label = event.fields.text("label");
+        const std::string* effective = event.fields.text("effective_label");
         const std::string_view snoreLabel = effective ? *effective : label ? *label : std::string_view();
         taken.push_back({event.tFromStart, isOneOf(snoreLabel, kSnoreLabels),
                          label != nullptr && isOneOf(*label, kWakeLabels)});
@@ -256,14 +255,14 @@ HeuristicResult breathBand(std::span<const SessionEvent> events, VerdictIds& ids
     std::optional<double> highest;
     for (const auto& event : events) {
         if (event.type == "breathband_baseline") {
-            if (auto value = payload::number(event.payload, "baseline")) {
+            if (auto value = event.fields.number("baseline")) {
                 result.rawSeries.push_back({event.tFromStart, *value, std::string("baseline")});
                 baseline = value;
                 highest = std::max(highest.value_or(*value), *value);
             }
         } else if (event.type == "breathband_asleep") {
-            const double rms = payload::number(event.payload, "rms_smoothed").value_or(0);
-            const double target = payload::number(event.payload, "target").value_or(0);
+            const double rms = event.fields.number("rms_smoothed").value_or(0);
+            const double target = event.fields.number("target").value_or(0);
             const double score =
                 baseline ? std::clamp((*baseline - rms) / std::max(*baseline, 1e-9), 0.0, 1.0) : 0.5;
             emit(result, ids, event.tFromStart, Kind::asleep, score,

@@ -2,7 +2,6 @@
 
 #include "journal/NumberText.h"
 #include "journal/analysis/Heuristics.h"
-#include "journal/analysis/PayloadValues.h"
 
 #include <algorithm>
 
@@ -16,15 +15,15 @@ HeuristicResult volumeApplied(std::span<const SessionEvent> events) {
     double target = 35;
     for (const auto& event : events) {
         if (event.type == "volume_applied") {
-            if (auto value = payload::integer(event.payload, "value")) {
-                const std::string* source = payload::text(event.payload, "source");
+            if (auto value = event.fields.integer("value")) {
+                const std::string* source = event.fields.text("source");
                 result.rawSeries.push_back(
                     {event.tFromStart, *value, source ? std::optional(*source) : std::nullopt});
             }
-            initial = payload::integer(event.payload, "initial").value_or(initial);
-            target = payload::integer(event.payload, "target").value_or(target);
+            initial = event.fields.integer("initial").value_or(initial);
+            target = event.fields.integer("target").value_or(target);
         } else if (event.type == "autofader_start") {
-            initial = payload::integer(event.payload, "initial_volume").value_or(initial);
+            initial = event.fields.integer("initial_volume").value_or(initial);
         }
     }
     result.displayName =
@@ -43,10 +42,10 @@ HeuristicResult brightnessApplied(std::span<const SessionEvent> events) {
     for (const auto& event : events) {
         if (event.type != "brightness_applied")
             continue;
-        if (auto target = payload::number(event.payload, "target"))
+        if (auto target = event.fields.number("target"))
             result.rawSeries.push_back({event.tFromStart, *target * 100, std::nullopt});
-        initial = payload::number(event.payload, "initial").value_or(initial);
-        floorPercent = payload::integer(event.payload, "floor_pct").value_or(floorPercent);
+        initial = event.fields.number("initial").value_or(initial);
+        floorPercent = event.fields.integer("floor_pct").value_or(floorPercent);
     }
     result.displayName = "Brightness applied (init " + fixedText(initial * 100, 0) + "% \u2192 target " +
                          fixedText(floorPercent * initial, 0) + "%)";

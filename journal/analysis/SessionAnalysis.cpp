@@ -2,7 +2,6 @@
 
 #include "journal/JsonLine.h"
 #include "journal/analysis/Heuristics.h"
-#include "journal/analysis/PayloadValues.h"
 
 #include <cstdio>
 
@@ -18,6 +17,10 @@ std::string_view kindName(HeuristicVerdict::Kind kind) {
         break;
     }
     return "awake";
+}
+
+nlohmann::json SessionEvent::payload() const {
+    return nlohmann::json::parse(line, nullptr, false);
 }
 
 const HeuristicVerdict* HeuristicResult::firstAsleep() const {
@@ -43,11 +46,11 @@ std::vector<SessionEvent> parseEvents(std::string_view text) {
         begin = end + 1;
         if (line.empty())
             continue;
-        auto object = nlohmann::json::parse(line.begin(), line.end(), nullptr, false);
-        if (!object.is_object())
+        auto fields = RecordFields::parse(line);
+        if (!fields)
             continue;
-        const std::string* ts = payload::text(object, "ts");
-        const std::string* type = payload::text(object, "event");
+        const std::string* ts = fields->text("ts");
+        const std::string* type = fields->text("event");
         if (ts == nullptr || type == nullptr)
             continue;
         const auto timestamp = parseTimestamp(*ts);
@@ -56,7 +59,8 @@ std::vector<SessionEvent> parseEvents(std::string_view text) {
         SessionEvent event;
         event.timestamp = *timestamp;
         event.type = *type;
-        event.payload = std::move(object);
+        event.fields = std::move(*fields);
+        event.line = line;
         events.push_back(std::move(event));
     }
     return events;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "journal/analysis/RecordFields.h"
 #include "runtime/Duration.h"
 
 #include <nlohmann/json.hpp>
@@ -17,10 +18,15 @@ namespace mirl {
 struct SessionEvent {
     TimePoint timestamp;
     std::string type;
-    /// The whole line's object, "ts" and "event" included.
-    nlohmann::json payload;
     /// Seconds from the file's first event; negative for a line stamped earlier than that.
     double tFromStart = 0;
+    /// The line's top-level members, "ts" and "event" included, as the heuristics read them.
+    RecordFields fields;
+    /// The line as it stands in the file.
+    std::string line;
+
+    /// The whole object of the line as a JSON tree (built on each call).
+    nlohmann::json payload() const;
 };
 
 struct HeuristicVerdict {

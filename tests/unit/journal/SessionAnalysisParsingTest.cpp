@@ -68,8 +68,8 @@ TEST(SessionAnalysisParsing, ReadsAFileAndKeepsEveryValidLineInFileOrder) {
     ASSERT_TRUE(analysis);
     ASSERT_EQ(analysis->events.size(), 3u);
     EXPECT_EQ(analysis->events[1].type, "telemetry");
-    EXPECT_EQ(analysis->events[1].payload["avg_rms"], 0.01);
-    EXPECT_EQ(analysis->events[1].payload["event"], "telemetry"); // the whole object
+    EXPECT_EQ(analysis->events[1].payload()["avg_rms"], 0.01);
+    EXPECT_EQ(analysis->events[1].payload()["event"], "telemetry"); // the whole object
     EXPECT_DOUBLE_EQ(analysis->events[1].tFromStart, 60);
     EXPECT_EQ(analysis->startDate, LogText::start());
     EXPECT_DOUBLE_EQ(analysis->durationSeconds, 90);
