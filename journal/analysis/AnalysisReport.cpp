@@ -74,7 +74,8 @@ std::string analysisReportText(const SessionAnalysis& analysis) {
     out += "Events:   " + std::to_string(analysis.events.size()) + "\n";
     for (const auto& result : analysis.results) {
         out += "\n" + result.id + ": " + result.displayName + "\n";
-        out += "  series: " + std::to_string(result.rawSeries.size()) + " points of \"" +
+        const std::size_t points = result.rawSeries.size();
+        out += "  series: " + std::to_string(points) + (points == 1 ? " point" : " points") + " of \"" +
                result.rawSeriesLabel + "\", y " + shortestText(result.yMin) + " to " +
                shortestText(result.yMax) + "\n";
         for (const auto& verdict : result.verdicts) {
