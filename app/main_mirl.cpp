@@ -1,5 +1,6 @@
 // The Mirl application's composition root.
 
+#include "app/mirl/MicSmoke.h"
 #include "core/settings/Settings.h"
 #include "core/settings/SettingsKeys.h"
 #include "core/timer/SleepTimerModel.h"
@@ -28,8 +29,9 @@ using namespace mirl;
 namespace {
 
 void printUsage() {
-    std::printf("Usage: mirl [--minutes N] [--version]\n"
+    std::printf("Usage: mirl [--minutes N] [--mic-smoke] [--version]\n"
                 "  --minutes N   run a sleep timer of N minutes in this terminal\n"
+                "  --mic-smoke   capture ten seconds and say whether the microphone is heard\n"
                 "  --version     print the version\n");
 }
 
@@ -39,6 +41,8 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Mirl"));
     const QStringList args = QCoreApplication::arguments();
+    if (args.contains(QStringLiteral("--mic-smoke"))) // before anything else: it ends the process
+        return runMicSmoke();
     if (args.contains(QStringLiteral("--version"))) {
         std::printf("Mirl %s\n", kVersion);
         return 0;

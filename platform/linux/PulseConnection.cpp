@@ -177,4 +177,15 @@ bool PulseConnection::runAndWait(const Start& start, Duration wait) {
     return waiter->finished && waiter->ok;
 }
 
+void PulseConnection::locked(const std::function<void(pa_context*)>& f) {
+    if (loop_ == nullptr) {
+        f(nullptr);
+        return;
+    }
+    pa_threaded_mainloop_lock(loop_);
+    const bool ready = context_ != nullptr && pa_context_get_state(context_) == PA_CONTEXT_READY;
+    f(ready ? context_ : nullptr);
+    pa_threaded_mainloop_unlock(loop_);
+}
+
 } // namespace mirl

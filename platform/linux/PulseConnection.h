@@ -40,6 +40,10 @@ public:
     /// report success. False when not connected, the operation fails, or it takes too long.
     bool runAndWait(const Start& start, Duration wait);
 
+    /// Runs `f` on the calling thread with the loop lock held, passing the context while
+    /// connected and null otherwise. Never call it from a handler (the lock is held there).
+    void locked(const std::function<void(pa_context*)>& f);
+
     // The main loop's side; public only for the C callbacks.
     void onContextState();
     void onSubscription(int facility, int type, std::uint32_t index);
