@@ -155,9 +155,10 @@ void SleepDetector::onTap(const CaptureEngine::Buffer& buffer) {
         }
         channel0 = channel0_.data();
     }
-    chain_.handleBuffer(CapturedBuffer{channel0, buffer.frames, buffer.format.sampleRate,
-                                       buffer.format.channels, buffer.sampleTime});
-    recorder_.append(buffer);
+    const CapturedBuffer captured{channel0, buffer.frames, buffer.format.sampleRate, buffer.format.channels,
+                                  buffer.sampleTime};
+    chain_.handleBuffer(captured);
+    recorder_.append(captured);
 }
 
 } // namespace mirl

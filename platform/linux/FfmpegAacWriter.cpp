@@ -19,12 +19,13 @@ extern "C" {
 
 namespace mirl {
 
-CreatedAudioFile createAacFile(const std::filesystem::path& path, int sampleRate, int channels, int bitRate) {
-    return FfmpegAacWriter::create(path, sampleRate, channels, bitRate);
+CreatedAudioFile createAacFile(const std::filesystem::path& path, int sampleRate, int channels, int bitRate,
+                               AacCoder coder) {
+    return FfmpegAacWriter::create(path, sampleRate, channels, bitRate, coder);
 }
 
 CreatedAudioFile FfmpegAacWriter::create(const std::filesystem::path& path, int sampleRate, int channels,
-                                         int bitRate) {
+                                         int bitRate, AacCoder coder) {
     ffmpeg::quietLogs();
     const std::string where = path.string();
     if (sampleRate <= 0 || channels <= 0 || channels > 8) {
@@ -69,6 +70,9 @@ CreatedAudioFile FfmpegAacWriter::create(const std::filesystem::path& path, int 
     }
     AVDictionary* codecOptions = nullptr;
     av_dict_set(&codecOptions, "aac_pns", "0", 0);
+    if (coder == AacCoder::fast) {
+        av_dict_set(&codecOptions, "aac_coder", "fast", 0);
+    }
     rc = avcodec_open2(c, encoder, &codecOptions);
     av_dict_free(&codecOptions);
     if (rc < 0) {

@@ -87,7 +87,8 @@ PulseCaptureEngine::PulseCaptureEngine(Scheduler& mainThread)
     : mainThread_(mainThread), watchers_(std::make_shared<Watchers>()),
       connection_(
           {[this](pa_context* c) { onReady(c); }, [this] { onLost(); },
-           [this](pa_context* c, int facility, int type, std::uint32_t) { onEvent(c, facility, type); }}) {}
+           [this](pa_context* c, int facility, int type, std::uint32_t) { onEvent(c, facility, type); }},
+          "Mirl.capture") {}
 
 PulseCaptureEngine::~PulseCaptureEngine() {
     stop();

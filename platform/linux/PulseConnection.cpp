@@ -62,12 +62,12 @@ void onOperationState(pa_operation* op, void* userdata) {
 
 } // namespace
 
-PulseConnection::PulseConnection(Handlers handlers) : handlers_(std::move(handlers)) {
+PulseConnection::PulseConnection(Handlers handlers, const char* threadName) : handlers_(std::move(handlers)) {
     loop_ = pa_threaded_mainloop_new();
     if (loop_ == nullptr) {
         return;
     }
-    pa_threaded_mainloop_set_name(loop_, "Mirl.pulse");
+    pa_threaded_mainloop_set_name(loop_, threadName);
     if (pa_threaded_mainloop_start(loop_) < 0) {
         pa_threaded_mainloop_free(loop_);
         loop_ = nullptr;

@@ -27,8 +27,8 @@ public:
     /// Starts an operation reporting to `callback` with `userdata`; returns it, or null.
     using Start = std::function<pa_operation*(pa_context*, SuccessCallback callback, void* userdata)>;
 
-    /// Starts the main loop and the first connection attempt.
-    explicit PulseConnection(Handlers handlers);
+    /// Starts the main loop (its thread named `threadName`) and the first connection attempt.
+    explicit PulseConnection(Handlers handlers, const char* threadName = "Mirl.pulse");
     ~PulseConnection();
     PulseConnection(const PulseConnection&) = delete;
     PulseConnection& operator=(const PulseConnection&) = delete;

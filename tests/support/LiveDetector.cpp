@@ -8,10 +8,7 @@ LiveDetector::LiveDetector(EventSink* sink) {
     detector = std::make_unique<SleepDetector>(
         SleepDetector::Deps{clock, scheduler, sink != nullptr ? *sink : events, settings, console, engine,
                             inputs, activity, audio, analysis, band, recorder,
-                            [](const std::filesystem::path& path, int rate, int channels) {
-                                return createAacFile(path, rate, channels,
-                                                     CaptureRecorder::bitRateFor(channels));
-                            }},
+                            aacFileFactory(CaptureRecorder::bitRate, AacCoder::fast)},
         std::make_unique<FeatureSoundClassifier>());
 }
 
