@@ -37,6 +37,9 @@ SleepDetector::~SleepDetector() {
 }
 
 std::optional<std::string> SleepDetector::start(std::optional<std::filesystem::path> recordingPath) {
+    if (running_) {
+        stop(); // a second start begins a new capture rather than stacking on the running one
+    }
     checkMicrophoneAuthorization();
     parts_.begin(recordingPath);
     applyPreferredInput();

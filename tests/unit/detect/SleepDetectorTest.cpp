@@ -271,6 +271,19 @@ TEST_F(SleepDetectorTest, StopClosesTheRecordingAndReturnsThePhaseToRest) {
     EXPECT_EQ(files.files().size(), 1u);
 }
 
+TEST_F(SleepDetectorTest, ASecondStartBeginsANewCapture) {
+    ASSERT_EQ(detector->start(kRecording), std::nullopt);
+    advance(3);
+    ASSERT_EQ(detector->start(std::nullopt), std::nullopt);
+    advance(3);
+    EXPECT_EQ(microphone.starts, 2);
+    EXPECT_EQ(microphone.watcherCount(), 1u);
+    ASSERT_EQ(files.files().size(), 1u);
+    EXPECT_TRUE(files.files()[0].closed);
+    EXPECT_EQ(files.files()[0].interleaved.size(), 2u * 8192); // nothing recorded after the restart
+    EXPECT_EQ(events.named("audio_analysis_ready").size(), 2u);
+}
+
 TEST_F(SleepDetectorTest, SwitchedOffBreathingDetectorsGetNoBuffersAndDeclareNothing) {
     const auto night = breathingNight(kRate, 8 * 60, 150);
     struct Case {
