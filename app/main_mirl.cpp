@@ -1,6 +1,7 @@
 // The Mirl application's composition root.
 
 #include "app/mirl/MicSmoke.h"
+#include "app/mirl/ReviewWindowHost.h"
 #include "core/settings/Settings.h"
 #include "core/settings/SettingsKeys.h"
 #include "core/timer/SleepTimerModel.h"
@@ -22,6 +23,7 @@
 #include <QStringList>
 
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 using namespace mirl;
@@ -30,19 +32,23 @@ namespace {
 
 void printUsage() {
     std::printf("Usage: mirl [--minutes N] [--mic-smoke] [--version]\n"
+                "       mirl review\n"
                 "  --minutes N   run a sleep timer of N minutes in this terminal\n"
                 "  --mic-smoke   capture ten seconds and say whether the microphone is heard\n"
-                "  --version     print the version\n");
+                "  --version     print the version\n"
+                "  review        open the review window of past sessions\n");
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
+    if (micSmokeRequested(argc, argv)) // before anything else: it ends the process
+        return runMicSmoke(argc, argv);
+    if (argc > 1 && std::strcmp(argv[1], "review") == 0)
+        return runReviewCommand(argc, argv);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Mirl"));
     const QStringList args = QCoreApplication::arguments();
-    if (args.contains(QStringLiteral("--mic-smoke"))) // before anything else: it ends the process
-        return runMicSmoke();
     if (args.contains(QStringLiteral("--version"))) {
         std::printf("Mirl %s\n", kVersion);
         return 0;

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace mirl {
@@ -37,9 +38,21 @@ struct CreatedAudioFile {
 /// half the CPU, for long recordings where the encoder runs all night).
 enum class AacCoder { twoLoop, fast };
 
+/// Audio the encoder hears but the file's timeline leaves out. A codec works on overlapping
+/// blocks, so the first and last milliseconds of a file are coded against the silence around
+/// them; a loop played end to start then has a burst of coding noise at its seam. Given the
+/// loop's own end before it and its start after it, the encoder hears sound that goes on across
+/// both edges, and players start at time zero and stop at the length.
+struct AudioContext {
+    std::int64_t before = 0;            ///< the first frames written, placed before time zero
+    std::optional<std::int64_t> length; ///< the frames after those that the file holds; any
+                                        ///< written beyond are heard by the encoder only
+};
+
 /// Creates (or replaces) an AAC ".m4a" file at `path`.
 CreatedAudioFile createAacFile(const std::filesystem::path& path, int sampleRate, int channels,
-                               int bitRate = 96000, AacCoder coder = AacCoder::twoLoop);
+                               int bitRate = 96000, AudioContext context = {},
+                               AacCoder coder = AacCoder::twoLoop);
 
 /// Creates the files a component records into (createAacFile in the application, an in-memory
 /// stand-in in tests). Called on the component's own thread.
@@ -49,7 +62,7 @@ using AudioFileFactory =
 /// A factory making createAacFile's files at that bit rate and with that coder.
 inline AudioFileFactory aacFileFactory(int bitRate, AacCoder coder) {
     return [bitRate, coder](const std::filesystem::path& path, int sampleRate, int channels) {
-        return createAacFile(path, sampleRate, channels, bitRate, coder);
+        return createAacFile(path, sampleRate, channels, bitRate, {}, coder);
     };
 }
 

@@ -1,27 +1,38 @@
 #include "app/mirl/MicSmoke.h"
 
 #include "detect/MicSelfTest.h"
-#include "journal/SessionLogger.h"
+#include "journal/DataFolder.h"
 #include "platform/linux/PulseCaptureEngine.h"
 #include "platform/linux/QtScheduler.h"
 #include "platform/linux/XdgPaths.h"
 
 #include <QCoreApplication>
 
+#include <cstring>
+
 namespace mirl {
 
-int runMicSmoke() {
+bool micSmokeRequested(int argc, char** argv) {
+    for (int i = 0; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--mic-smoke") == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+int runMicSmoke(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
     SystemClock clock;
     QtScheduler scheduler;
     StderrConsole console;
-    // The logger makes the data folder as every session does (0700); no session is opened.
-    const auto dataHome = xdg::dataHome();
-    SessionLogger folders(clock, dataHome ? std::optional(*dataHome / "Mirl") : std::nullopt,
-                          xdg::osPrettyName());
-    const auto dataFolder = folders.dataFolder();
+    std::optional<std::filesystem::path> log;
+    if (const auto dataHome = xdg::dataHome()) {
+        prepareDataFolder(*dataHome / "Mirl");
+        log = *dataHome / "Mirl" / "mic-smoke.log";
+    }
     PulseCaptureEngine engine(scheduler);
-    MicSelfTest test({clock, scheduler, engine, console,
-                      dataFolder.empty() ? std::nullopt : std::optional(dataFolder / "mic-smoke.log")});
+    MicSelfTest test({clock, scheduler, engine, console, log});
     std::optional<int> status;
     test.start([&status](MicSelfTest::Status s) {
         status = s;
