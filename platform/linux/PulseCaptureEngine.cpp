@@ -1,5 +1,7 @@
 #include "platform/linux/PulseCaptureEngine.h"
 
+#include "platform/linux/PulseSourceQuery.h"
+
 #include <pulse/pulseaudio.h>
 
 #include <algorithm>
@@ -145,90 +147,11 @@ bool PulseCaptureEngine::waitConnected() {
     return connected_;
 }
 
-// ---- Source facts ----
-
-struct PulseCaptureEngine::Source {
-    std::string name, description;
-    bool monitor = false;
-    pa_sample_spec spec{};
-    pa_channel_map map{};
-};
-
-namespace {
-
-// A source query the caller waits for; filled on the loop thread.
-struct SourceReply {
-    std::mutex mutex;
-    std::condition_variable done;
-    bool finished = false;
-    std::optional<std::pair<std::string, std::string>> names;
-    bool monitor = false;
-    pa_sample_spec spec{};
-    pa_channel_map map{};
-};
-
-void sourceInfoCallback(pa_context*, const pa_source_info* info, int eol, void* userdata) {
-    auto& reply = **static_cast<std::shared_ptr<SourceReply>*>(userdata);
-    std::lock_guard lock(reply.mutex);
-    if (eol == 0 && info != nullptr && !reply.names) {
-        reply.names = {
-            {info->name != nullptr ? info->name : "", info->description != nullptr ? info->description : ""}};
-        reply.monitor = info->monitor_of_sink != PA_INVALID_INDEX;
-        reply.spec = info->sample_spec;
-        reply.map = info->channel_map;
-    }
-    if (eol != 0) {
-        reply.finished = true;
-        reply.done.notify_all();
-    }
-}
-
-void sourceOperationState(pa_operation* op, void* userdata) {
-    const auto state = pa_operation_get_state(op);
-    if (state == PA_OPERATION_RUNNING) {
-        return;
-    }
-    auto* holder = static_cast<std::shared_ptr<SourceReply>*>(userdata);
-    {
-        std::lock_guard lock((*holder)->mutex);
-        (*holder)->finished = true;
-        (*holder)->done.notify_all();
-    }
-    delete holder;
-}
-
-} // namespace
-
-std::optional<PulseCaptureEngine::Source> PulseCaptureEngine::querySource(const std::string& name) {
+std::optional<PulseSourceFacts> PulseCaptureEngine::querySource(const std::string& name) {
     if (!waitConnected()) {
         return std::nullopt;
     }
-    auto reply = std::make_shared<SourceReply>();
-    bool started = false;
-    connection_.locked([&](pa_context* context) {
-        if (context == nullptr) {
-            return;
-        }
-        auto* holder = new std::shared_ptr<SourceReply>(reply);
-        pa_operation* op =
-            pa_context_get_source_info_by_name(context, name.c_str(), sourceInfoCallback, holder);
-        if (op == nullptr) {
-            delete holder;
-            return;
-        }
-        pa_operation_set_state_callback(op, sourceOperationState, holder);
-        pa_operation_unref(op);
-        started = true;
-    });
-    if (!started) {
-        return std::nullopt;
-    }
-    std::unique_lock lock(reply->mutex);
-    reply->done.wait_for(lock, kQueryWait, [&] { return reply->finished; });
-    if (!reply->names) {
-        return std::nullopt;
-    }
-    return Source{reply->names->first, reply->names->second, reply->monitor, reply->spec, reply->map};
+    return queryPulseSource(connection_, name, kQueryWait);
 }
 
 CaptureFormat PulseCaptureEngine::tapFormat() {

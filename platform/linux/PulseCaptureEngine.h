@@ -2,6 +2,7 @@
 
 #include "platform/CaptureEngine.h"
 #include "platform/linux/PulseConnection.h"
+#include "platform/linux/PulseSourceQuery.h"
 #include "runtime/Scheduler.h"
 
 #include <atomic>
@@ -54,14 +55,13 @@ public:
 
 private:
     struct Watchers;
-    struct Source;
 
     void onReady(pa_context* context);
     void onLost();
     void onEvent(pa_context* context, int facility, int type);
     void announce(CaptureChange change);
     bool waitConnected();
-    std::optional<Source> querySource(const std::string& name);
+    std::optional<PulseSourceFacts> querySource(const std::string& name);
     void dropStream(); // with the loop lock held
     void deliver();    // a full block to the tap, on the loop thread
 
