@@ -228,6 +228,25 @@ TEST_F(CapturePulse, SwitchingTheDefaultSourceRebuildsOnceIntoPartTwo) {
     EXPECT_NEAR(rms(part2, 4096, part2.size() - 4096), 0.3535, 0.02); // the 440 Hz tone at half scale
 }
 
+TEST_F(CapturePulse, AMicrophoneThatGoesAwayRebuildsOntoTheNextDefault) {
+    const std::string module = "module-sine-source source_name=sine2 frequency=660";
+    ASSERT_EQ(shell("pactl load-module " + module + " > '" + (dir.path() / "module").string() + "'"), 0);
+    ASSERT_EQ(pactl("set-default-source sine2"), 0);
+    LiveDetector live;
+    ASSERT_EQ(live.detector->start(std::nullopt), std::nullopt);
+    pumpFor(6s);
+    const auto readyBefore = count(live.events, "audio_analysis_ready");
+    ASSERT_EQ(pactl("unload-module $(cat '" + (dir.path() / "module").string() + "')"), 0);
+    ASSERT_TRUE(pumpUntil([&] { return count(live.events, "audio_analysis_ready") > readyBefore; }, 5s))
+        << "capture did not go on";
+    pumpFor(2s);
+    EXPECT_EQ(count(live.events, "audio_pipeline_restart_begin"), 1u);
+    EXPECT_EQ(live.events.named("audio_input").front()["device_uid"], "sine2");
+    const auto now = live.events.named("audio_input").back()["device_uid"].get<std::string>();
+    EXPECT_NE(now, "sine2");
+    EXPECT_EQ(shell("pactl info | grep -q 'Default Source: " + now + "'"), 0);
+}
+
 TEST_F(CapturePulse, ASoundServerKilledAndStartedAgainIsSurvived) {
     ASSERT_EQ(pactl("set-default-source sine"), 0);
     LiveDetector live;
