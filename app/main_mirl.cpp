@@ -1,5 +1,6 @@
 // The Mirl application's composition root.
 
+#include "app/mirl/MicSmoke.h"
 #include "app/mirl/ReviewWindowHost.h"
 #include "core/settings/Settings.h"
 #include "core/settings/SettingsKeys.h"
@@ -30,9 +31,10 @@ using namespace mirl;
 namespace {
 
 void printUsage() {
-    std::printf("Usage: mirl [--minutes N] [--version]\n"
+    std::printf("Usage: mirl [--minutes N] [--mic-smoke] [--version]\n"
                 "       mirl review\n"
                 "  --minutes N   run a sleep timer of N minutes in this terminal\n"
+                "  --mic-smoke   capture ten seconds and say whether the microphone is heard\n"
                 "  --version     print the version\n"
                 "  review        open the review window of past sessions\n");
 }
@@ -40,6 +42,8 @@ void printUsage() {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (micSmokeRequested(argc, argv)) // before anything else: it ends the process
+        return runMicSmoke(argc, argv);
     if (argc > 1 && std::strcmp(argv[1], "review") == 0)
         return runReviewCommand(argc, argv);
     QCoreApplication app(argc, argv);
