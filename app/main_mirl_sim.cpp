@@ -54,6 +54,9 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "mirl-sim: %s\n", warning.c_str());
         std::printf("mirl-sim: ended at %.1f s (%s); state in %s\n", runner.world().elapsed(),
                     runner.endedBy().c_str(), runner.statePath().c_str());
+    } catch (const sim::ScenarioError& e) {
+        std::fprintf(stderr, "mirl-sim: %s: %s\n", scenarioFile.c_str(), e.what());
+        return 2;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "mirl-sim: %s\n", e.what());
         return 1;

@@ -1,6 +1,7 @@
 #include "app/shell/MirlServices.h"
 
 #include "core/settings/SettingsKeys.h"
+#include "detect/classifier/FeatureSoundClassifier.h"
 #include "fade/SystemAudio.h"
 #include "fade/SystemVolumeMonitor.h"
 #include "platform/linux/CrashRecovery.h"
@@ -55,11 +56,36 @@ MirlServices::MirlServices(AlertPanel& alertPanel)
       logger(clock, dataFolder(), xdg::osPrettyName()), audio(scheduler),
       restoreState(launch(settings, logger, audio, scheduler, console)),
       screen(settings, logger, console, scheduler, *restoreState),
-      engines({clock, scheduler, settings, logger, console, audio, probes, power, players, resources,
-               alertPanel, *restoreState, screen.overlay, screen.brightness, screen.nightShift,
-               screen.gamma}),
+      engines({clock,
+               scheduler,
+               settings,
+               logger,
+               console,
+               audio,
+               probes,
+               power,
+               players,
+               resources,
+               alertPanel,
+               *restoreState,
+               screen.overlay,
+               screen.brightness,
+               screen.nightShift,
+               screen.gamma,
+               microphone,
+               inputs,
+               audio,
+               analysisQueue,
+               bandQueue,
+               recorderQueue,
+               [](const std::filesystem::path& path, int sampleRate, int channels) {
+                   return createAacFile(path, sampleRate, channels);
+               },
+               std::make_unique<FeatureSoundClassifier>()}),
       sleepWatch([this] { engines.orchestrator.systemWillSleep(); },
-                 [this] { engines.orchestrator.systemDidWake(); }, console) {}
+                 [this] { engines.orchestrator.systemDidWake(); }, console) {
+    microphone.noDevice();
+}
 
 MirlServices::~MirlServices() = default;
 

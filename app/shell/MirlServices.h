@@ -5,6 +5,8 @@
 #include "core/settings/Settings.h"
 #include "journal/SessionLogger.h"
 #include "platform/RestoreState.h"
+#include "platform/fake/FakeCaptureEngine.h"
+#include "platform/fake/FakeInputDevices.h"
 #include "platform/linux/InstalledResources.h"
 #include "platform/linux/LinuxActivityProbes.h"
 #include "platform/linux/LogindPower.h"
@@ -16,6 +18,7 @@
 #include "platform/linux/SystemdPower.h"
 #include "runtime/Clock.h"
 #include "runtime/Console.h"
+#include "runtime/SerialQueue.h"
 #include "ui/screen/ScreenOutputs.h"
 
 #include <memory>
@@ -51,6 +54,13 @@ public:
     LogindPower power{systemctl, console};
     PulseAudioPlayerFactory players{scheduler};
     InstalledResources resources;
+    // Until the PulseAudio capture engine joins: a microphone that is not there, so that the
+    // detectors report their start failure and the session goes on without them.
+    FakeCaptureEngine microphone{scheduler};
+    FakeInputDevices inputs;
+    SerialQueue analysisQueue{"Mirl.SleepDetector.analysis"};
+    SerialQueue bandQueue{"Mirl.BreathBandDetector"};
+    SerialQueue recorderQueue{"Mirl.SleepDetector.recorder"};
     SessionEngines engines;
     LogindSleepWatch sleepWatch;
 

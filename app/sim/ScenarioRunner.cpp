@@ -1,5 +1,7 @@
 #include "app/sim/ScenarioRunner.h"
 
+#include "platform/AudioFileReader.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -72,21 +74,35 @@ void ScenarioRunner::prepare() {
     w.probes.idleKnown = scenario_.idleSeconds.has_value();
     w.probes.lastInput = addSeconds(w.start, -scenario_.idleSeconds.value_or(0));
     w.stampedPower.onSuspend = [this] { fallAsleep(); };
+    if (!scenario_.microphone) {
+        w.microphone.playSilence();
+    } else if (*scenario_.microphone == "none") {
+        w.microphone.noDevice();
+    } else {
+        OpenedAudioFile file = openAudioFile(*scenario_.microphone);
+        if (!file.reader)
+            throw ScenarioError("microphone " + *scenario_.microphone + ": " + file.error);
+        w.microphone.playFile(std::move(file.reader));
+    }
     w.launch();
     w.scheduler.runDue();
 }
 
-void ScenarioRunner::run() {
-    for (const ScenarioStep& step : scenario_.steps) {
+void ScenarioRunner::runUntil(double seconds) {
+    while (endedBy_.empty() && nextStep_ < scenario_.steps.size() &&
+           scenario_.steps[nextStep_].at <= seconds) {
+        const ScenarioStep& step = scenario_.steps[nextStep_++];
         advanceTo(step.at);
         apply(step);
-        if (!endedBy_.empty())
-            break;
     }
-    if (endedBy_.empty()) {
-        advanceTo(scenario_.until);
+    if (endedBy_.empty())
+        advanceTo(std::min(seconds, scenario_.until));
+}
+
+void ScenarioRunner::run() {
+    runUntil(scenario_.until);
+    if (endedBy_.empty())
         endedBy_ = "until";
-    }
     writeState();
 }
 

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,8 @@ public:
 
     /// Runs to the end; then writes dataFolder/state.json.
     void run();
+    /// Runs the steps up to `seconds` and advances the clock there (tests look in between).
+    void runUntil(double seconds);
     /// Notes for the user (steps that could not apply), one line each.
     const std::vector<std::string>& warnings() const { return warnings_; }
 
@@ -44,6 +47,7 @@ private:
     void writeState();
 
     Scenario scenario_;
+    std::size_t nextStep_ = 0;
     std::filesystem::path dataFolder_;
     std::string previousTz_;
     bool hadTz_ = false;
@@ -51,6 +55,11 @@ private:
     bool asleep_ = false;
     std::string endedBy_;
     std::vector<std::string> warnings_;
+};
+
+/// A scenario that cannot run as written (its microphone file cannot be read).
+struct ScenarioError : std::runtime_error {
+    using std::runtime_error::runtime_error;
 };
 
 /// The start of a scenario as a time point, read in the process's current zone (TZ).

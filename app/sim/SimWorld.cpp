@@ -1,5 +1,7 @@
 #include "app/sim/SimWorld.h"
 
+#include "detect/classifier/FeatureSoundClassifier.h"
+
 namespace mirl::sim {
 
 SimWorld::SimWorld(TimePoint startTime, const std::filesystem::path& dataFolder)
@@ -11,9 +13,33 @@ SimWorld::SimWorld(TimePoint startTime, const std::filesystem::path& dataFolder)
 void SimWorld::launch() {
     if (engines_)
         return;
-    engines_.emplace(SessionEngines::Platform{scheduler, scheduler, settings, logger, console, stampedAudio,
-                                              probes, stampedPower, stampedPlayers, resources, stampedPanel,
-                                              restoreState, overlay, brightness, nightShift, gamma});
+    engines_.emplace(
+        SessionEngines::Platform{scheduler,
+                                 scheduler,
+                                 settings,
+                                 logger,
+                                 console,
+                                 stampedAudio,
+                                 probes,
+                                 stampedPower,
+                                 stampedPlayers,
+                                 resources,
+                                 stampedPanel,
+                                 restoreState,
+                                 overlay,
+                                 brightness,
+                                 nightShift,
+                                 gamma,
+                                 microphone,
+                                 inputs,
+                                 playback,
+                                 queues,
+                                 queues,
+                                 queues,
+                                 [](const std::filesystem::path& path, int sampleRate, int channels) {
+                                     return createAacFile(path, sampleRate, channels);
+                                 },
+                                 std::make_unique<FeatureSoundClassifier>()});
 }
 
 void SimWorld::terminate() {

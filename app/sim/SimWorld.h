@@ -7,8 +7,11 @@
 #include "platform/fake/FakeAudioControl.h"
 #include "platform/fake/FakeAudioPlayer.h"
 #include "platform/fake/FakeBacklight.h"
+#include "platform/fake/FakeCaptureEngine.h"
 #include "platform/fake/FakeGammaRamps.h"
+#include "platform/fake/FakeInputDevices.h"
 #include "platform/fake/FakeNightLight.h"
+#include "platform/fake/FakeOutputPlaybackProbe.h"
 #include "platform/fake/FakeOverlaySurfaces.h"
 #include "platform/fake/FakePower.h"
 #include "platform/fake/MemoryRestoreState.h"
@@ -35,11 +38,11 @@ private:
 };
 
 /// The real session engines on virtual time over fake platform pieces: volume, backlight,
-/// gamma, night light, overlay, idle seconds, media, light sensor, suspend, wake-sound player
-/// and alert panel. Session logs go to dataFolder/sessions. What Mirl does to the fakes is
-/// recorded with virtual times (see StampedFakes.h). mirl-sim and the scenario tests drive it:
-/// set the settings and the fakes, launch(), then advance the scheduler.
-/// Thread rule: the thread that advances the scheduler.
+/// gamma, night light, overlay, idle seconds, media, light sensor, suspend, wake-sound player,
+/// alert panel and microphone (silence unless told otherwise; recordings are real files). Session logs go to
+/// dataFolder/sessions. What Mirl does to the fakes is recorded with virtual times (see StampedFakes.h).
+/// mirl-sim and the scenario tests drive it: set the settings and the fakes, launch(), then advance the
+/// scheduler. Thread rule: the thread that advances the scheduler.
 class SimWorld {
 public:
     SimWorld(TimePoint start, const std::filesystem::path& dataFolder);
@@ -66,6 +69,10 @@ public:
     FakeAudioPlayerFactory players;
     FakeResources resources;
     FakeAlertPanel panel;
+    FakeCaptureEngine microphone{scheduler};
+    FakeInputDevices inputs;
+    FakeOutputPlaybackProbe playback;
+    InlineExecutor queues; // the detector's three serial queues, run inline: deterministic
 
     // What Mirl sees of them.
     StampedAudioControl stampedAudio{audio, recorder};

@@ -5,6 +5,8 @@
 #include "core/session/SessionOrchestrator.h"
 #include "core/settings/Settings.h"
 #include "core/timer/SleepTimerModel.h"
+#include "detect/SleepDetector.h"
+#include "detect/SoundClassifier.h"
 #include "fade/AutoFader.h"
 #include "fade/BaselineStore.h"
 #include "fade/BrightnessController.h"
@@ -17,19 +19,24 @@
 #include "journal/SessionLogger.h"
 #include "platform/ActivityProbes.h"
 #include "platform/AudioControl.h"
+#include "platform/AudioFileWriter.h"
 #include "platform/AudioPlayer.h"
+#include "platform/CaptureEngine.h"
+#include "platform/InputDevices.h"
+#include "platform/OutputPlaybackProbe.h"
 #include "platform/Power.h"
 #include "platform/Resources.h"
 #include "platform/RestoreState.h"
 #include "runtime/Clock.h"
 #include "runtime/Console.h"
+#include "runtime/Executor.h"
 #include "runtime/Scheduler.h"
 
 namespace mirl {
 
-/// Every engine of a session, built once over the platform pieces and wired to the session
-/// orchestration: the real application builds it over the Linux backends, the simulator and
-/// the scenario tests over the fakes. The screen controllers come from outside because the
+/// Every engine of a session (the microphone detector included), built once over the platform
+/// pieces and wired to the session orchestration: the real application builds it over the Linux backends, the
+/// simulator and the scenario tests over the fakes. The screen controllers come from outside because the
 /// application's screen outputs own them (with their quit hooks).
 /// Thread rule: main thread; construct and destroy there.
 class SessionEngines {
@@ -51,6 +58,15 @@ public:
         BrightnessController& brightness;
         NightShiftController& nightShift;
         GammaController& gamma;
+        // The microphone detector's pieces.
+        CaptureEngine& microphone;
+        InputDevices& inputs;
+        OutputPlaybackProbe& playback;
+        Executor& analysisQueue;
+        Executor& bandQueue;
+        Executor& recorderQueue;
+        AudioFileFactory createRecording;
+        std::unique_ptr<SoundClassifier> classifier;
     };
 
     explicit SessionEngines(Platform platform, WakeSoundTiming wakeSoundTiming = {});
@@ -64,6 +80,7 @@ public:
     AutoFader fader;
     WakeSound wakeSound;
     PreSleepAlertController alert;
+    SleepDetector detector;
     /// Last: it wires the others and lets go of them first.
     SessionOrchestrator orchestrator;
 };

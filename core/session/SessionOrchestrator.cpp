@@ -28,7 +28,32 @@ SessionOrchestrator::SessionOrchestrator(Deps deps)
         deps_.scheduler.post(
             lifetime_.guard([this, running = end.has_value()] { timerRunningChanged(running); }));
     }));
+    // Sleep signals shorten the fade.
+    SleepDetector& detector = deps_.detector;
+    subscriptions_.push_back(detector.phase.subscribe([this](SleepPhase phase) {
+        if (phase == SleepPhase::asleep)
+            relaySleepSignal("phase_asleep");
+        else if (phase == SleepPhase::deepAsleep)
+            relaySleepSignal("phase_deep_asleep");
+    }));
+    subscriptions_.push_back(
+        detector.breathBandAsleepAt.subscribe([this](const std::optional<TimePoint>& at) {
+            if (at)
+                relaySleepSignal("breathband_asleep");
+        }));
+    subscriptions_.push_back(
+        detector.breathRegularityAsleepAt.subscribe([this](const std::optional<TimePoint>& at) {
+            if (at)
+                relaySleepSignal("breath_regularity");
+        }));
     checkTimer_ = deps_.scheduler.every(checkPeriod, [this] { check(); });
+}
+
+void SessionOrchestrator::relaySleepSignal(std::string_view reason) {
+    deps_.scheduler.post(lifetime_.guard([this, reason = std::string(reason)] {
+        if (deps_.fader.isActive.get())
+            deps_.fader.accelerate(reason);
+    }));
 }
 
 SessionOrchestrator::~SessionOrchestrator() {
@@ -112,13 +137,31 @@ void SessionOrchestrator::timerRunningChanged(bool isRunning) {
 }
 
 void SessionOrchestrator::startDetector() {
+    SessionLogger& logger = deps_.logger;
     if (deps_.settings.readBool(keys::privacyNoMicrophone, false)) {
-        deps_.logger.log("detector_skipped_no_mic_mode");
+        logger.log("detector_skipped_no_mic_mode");
         return;
     }
+    const SessionLogger::SessionFiles files = logger.startSession();
+    logger.log("timer_started", {{"minutes", static_cast<long long>(minutesUntilEnd())}});
+    std::optional<std::filesystem::path> recording;
+    if (deps_.settings.readBool(keys::detectorRecordingEnabled, false))
+        recording = files.recording;
+    else
+        logger.log("recording_disabled_by_pref");
+    logger.log("audio_pipeline_step", {{"step", "before_detector_start"}});
+    if (const std::optional<std::string> error = deps_.detector.start(recording)) {
+        deps_.console.line("Mirl: detector failed to start: " + *error);
+        logger.log("detector_error", {{"error", *error}});
+        logger.endSession("detector_start_failed");
+        return;
+    }
+    detectorRunning.set(true);
+    logger.log("detector_started");
 }
 
 void SessionOrchestrator::stopDetector(std::string_view reason) {
+    deps_.detector.stop();
     detectorRunning.set(false);
     deps_.logger.log("detector_stopped", {{"reason", std::string(reason)}});
     deps_.logger.endSession(reason);

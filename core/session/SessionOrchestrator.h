@@ -4,6 +4,7 @@
 #include "core/session/PreSleepAlertController.h"
 #include "core/settings/Settings.h"
 #include "core/timer/SleepTimerModel.h"
+#include "detect/SleepDetector.h"
 #include "fade/AutoFader.h"
 #include "fade/BaselineStore.h"
 #include "fade/BrightnessController.h"
@@ -27,14 +28,16 @@
 
 namespace mirl {
 
-/// One session from the start of a timer to its end: wires the timer, the fade engine, the
-/// outputs, the pre-sleep alert, the wake sound, the baseline and the session log, and decides
+/// One session from the start of a timer to its end: wires the timer, the microphone detector,
+/// the fade engine, the outputs, the pre-sleep alert, the wake sound, the baseline and the
+/// session log, and decides
 /// at each turn which of them to start, stop or tell. One per application, living as long as
 /// it, whether or not a window shows it. Views observe the published fields and the engines
 /// and call the operations below (the popover's switches and sliders included).
 ///
-/// Reactions to the timer starting or stopping are posted to the scheduler: they run after the
-/// operation that caused the change (so a cancel restores the baseline before the stop path).
+/// Reactions to the timer starting or stopping and to the detector's sleep signals are posted to
+/// the scheduler: they run after the operation that caused the change (so a cancel restores the
+/// baseline before the stop path). A session log is open while the detectors run.
 /// The five-second check (inactivity step, then the override poll) runs from construction on.
 ///
 /// Thread rule: main thread only.
@@ -50,6 +53,7 @@ public:
         ActivityProbes& probes;
         SleepTimerModel& timer;
         AutoFader& fader;
+        SleepDetector& detector;
         SystemVolume& systemAudio;
         SystemVolumeMonitor& volumeMonitor;
         ScreenOverlayController& overlay;
@@ -87,6 +91,7 @@ public:
 
     // The engines, for views to observe.
     SleepTimerModel& timer() { return deps_.timer; }
+    SleepDetector& detector() { return deps_.detector; }
     AutoFader& fader() { return deps_.fader; }
     PreSleepAlertController& alert() { return deps_.alert; }
 
@@ -119,6 +124,7 @@ private:
     void timerRunningChanged(bool isRunning);
     void endDateChanged(const std::optional<TimePoint>& end);
     void startDetector();
+    void relaySleepSignal(std::string_view reason);
     void stopDetector(std::string_view reason);
     void beginFaderSession();
     void applyFaderAmbiance(double a);
