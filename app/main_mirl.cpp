@@ -1,5 +1,6 @@
 // The Mirl application: a short dispatcher over the launch modes.
 
+#include "app/mirl/ReviewWindowHost.h"
 #include "app/shell/Application.h"
 #include "app/shell/MirlServices.h"
 #include "app/shell/TerminalSession.h"
@@ -8,6 +9,7 @@
 #include <QStringList>
 
 #include <cstdio>
+#include <cstring>
 
 using namespace mirl;
 
@@ -15,8 +17,10 @@ namespace {
 
 void printUsage() {
     std::printf("Usage: mirl [--minutes N] [--version]\n"
+                "       mirl review\n"
                 "  --minutes N   run a whole sleep session of N minutes in this terminal\n"
-                "  --version     print the version\n");
+                "  --version     print the version\n"
+                "  review        open the review window of past sessions\n");
 }
 
 /// The minutes after "--minutes", 0 when absent, -1 when not a whole number from 1 to 1440.
@@ -32,6 +36,8 @@ int minutesArgument(const QStringList& args) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 1 && std::strcmp(argv[1], "review") == 0)
+        return runReviewCommand(argc, argv);
     auto app = makeApplication(argc, argv);
     const QStringList args = QCoreApplication::arguments();
     if (args.contains(QStringLiteral("--version"))) {
