@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <fstream>
 
 namespace mirl::test {
@@ -46,11 +47,18 @@ std::vector<std::string> recordsNamed(const std::vector<nlohmann::json>& records
 }
 
 std::vector<std::filesystem::path> sessionLogs(const std::filesystem::path& dataFolder) {
+    // "session-<stamp>.jsonl" comes before "session-<stamp>-2.jsonl" of the same minute.
+    const auto key = [](const std::filesystem::path& file) {
+        const std::string stem = file.stem().string(); // session-yyyy-MM-dd-HHmm[-n]
+        constexpr std::size_t stampEnd = std::string_view("session-yyyy-MM-dd-HHmm").size();
+        const int n = stem.size() > stampEnd + 1 ? std::atoi(stem.c_str() + stampEnd + 1) : 1;
+        return std::pair(stem.substr(0, stampEnd), n);
+    };
     std::vector<std::filesystem::path> logs;
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator(dataFolder / "sessions", ec))
         logs.push_back(entry.path());
-    std::sort(logs.begin(), logs.end());
+    std::sort(logs.begin(), logs.end(), [&](const auto& a, const auto& b) { return key(a) < key(b); });
     return logs;
 }
 

@@ -21,7 +21,8 @@ std::vector<std::string> eventNames(const std::vector<nlohmann::json>& records);
 std::vector<std::string> recordsNamed(const std::vector<nlohmann::json>& records,
                                       const std::vector<std::string>& names);
 
-/// The session logs in dataFolder/sessions, oldest name first.
+/// The session logs in dataFolder/sessions in the order they were made (a same-minute "-2" after
+/// the first).
 std::vector<std::filesystem::path> sessionLogs(const std::filesystem::path& dataFolder);
 
 } // namespace mirl::test
