@@ -1,5 +1,6 @@
 // The Mirl application's composition root.
 
+#include "app/prefs/PreferencesCommand.h"
 #include "core/settings/Settings.h"
 #include "core/settings/SettingsKeys.h"
 #include "core/timer/SleepTimerModel.h"
@@ -28,14 +29,17 @@ using namespace mirl;
 namespace {
 
 void printUsage() {
-    std::printf("Usage: mirl [--minutes N] [--version]\n"
-                "  --minutes N   run a sleep timer of N minutes in this terminal\n"
-                "  --version     print the version\n");
+    std::printf("Usage: mirl [--minutes N] [--preferences] [--version]\n"
+                "  --minutes N     run a sleep timer of N minutes in this terminal\n"
+                "  --preferences   open the preferences window\n"
+                "  --version       print the version\n");
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
+    if (wantsPreferences(argc, argv))
+        return runPreferencesWindow(argc, argv);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Mirl"));
     const QStringList args = QCoreApplication::arguments();
