@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -35,5 +36,10 @@ struct CreatedAudioFile {
 /// Creates (or replaces) an AAC ".m4a" file at `path`.
 CreatedAudioFile createAacFile(const std::filesystem::path& path, int sampleRate, int channels,
                                int bitRate = 96000);
+
+/// Creates the files a component records into (createAacFile in the application, an in-memory
+/// stand-in in tests). Called on the component's own thread.
+using AudioFileFactory =
+    std::function<CreatedAudioFile(const std::filesystem::path& path, int sampleRate, int channels)>;
 
 } // namespace mirl
