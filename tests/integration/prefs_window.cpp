@@ -10,6 +10,7 @@
 #include "fade/WakeSound.h"
 #include "platform/fake/FakeActivityProbes.h"
 #include "platform/fake/FakeAudioPlayer.h"
+#include "platform/fake/FakeInputDevices.h"
 #include "platform/fake/MemorySettingsStore.h"
 #include "platform/linux/XdgAutostart.h"
 #include "runtime/Console.h"
@@ -38,17 +39,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// Two microphones, the first the default, as a desktop with a webcam would list them.
-class TwoMicrophones final : public InputDevices {
-public:
-    std::vector<AudioInputDevice> inputDevices() override {
-        return {{1, "Built-in Audio Analog Stereo", "alsa_input.pci-0000_00_1f.3.analog-stereo"},
-                {2, "HD Webcam C615 Mono", "alsa_input.usb-046d_HD_Webcam_C615-02.mono-fallback"}};
-    }
-    std::optional<AudioInputDevice> defaultInputDevice() override { return inputDevices().front(); }
-    std::optional<std::uint32_t> setDefaultInputDevice(const AudioInputDevice&) override { return 1; }
-};
-
 // How many distinct colours a grab holds: a blank or unpainted window has one or two.
 std::size_t distinctColours(const QImage& image) {
     std::set<QRgb> colours;
@@ -65,7 +55,11 @@ TEST(PreferencesWindow, EveryTabPaintsOnTheDisplay) {
     ASSERT_EQ(QGuiApplication::platformName(), QStringLiteral("xcb"));
     MemorySettingsStore store;
     Settings settings(store);
-    TwoMicrophones microphones;
+    // Two microphones, the first the default, as a desktop with a webcam lists them.
+    FakeInputDevices microphones;
+    microphones.devices = {{1, "Built-in Audio Analog Stereo", "alsa_input.pci-0000_00_1f.3.analog-stereo"},
+                           {2, "HD Webcam C615 Mono", "alsa_input.usb-046d_HD_Webcam_C615-02.mono-fallback"}};
+    microphones.defaultId = 1;
     VirtualScheduler scheduler;
     test::RecordingEventSink events;
     RecordingConsole console;

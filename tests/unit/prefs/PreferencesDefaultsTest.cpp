@@ -70,7 +70,7 @@ TEST_F(PreferencesDefaultsTest, EveryEditableKeyShowsItsDefault) {
 
 TEST_F(PreferencesDefaultsTest, WhatTheUserReadsOnAFreshStore) {
     microphones.devices = {{3, "Built-in Microphone", "alsa_input.builtin"}};
-    microphones.defaultIndex = 0;
+    microphones.defaultId = microphones.devices[0].id;
     struct Row {
         const char* what;
         QString shown;

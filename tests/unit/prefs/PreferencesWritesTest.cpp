@@ -134,7 +134,7 @@ TEST_F(PreferencesWritesTest, OpenTheDataFolder) {
 
 TEST_F(PreferencesWritesTest, ChosenMicrophoneIsStoredByItsUid) {
     microphones.devices = {{1, "Built-in", "alsa_input.builtin"}, {7, "USB Mic", "alsa_input.usb-mic"}};
-    microphones.defaultIndex = 0;
+    microphones.defaultId = microphones.devices[0].id;
     auto* source = view().detectorTab()->sourcePicker();
     EXPECT_EQ(source->count(), 3);
     choose(source, "USB Mic");
@@ -149,7 +149,7 @@ TEST_F(PreferencesWritesTest, ChosenMicrophoneIsStoredByItsUid) {
 
     // The default changed and a new device came: the list says so after a refresh.
     microphones.devices.push_back({9, "Headset", "bluez_input.headset"});
-    microphones.defaultIndex = 1;
+    microphones.defaultId = 9;
     view().detectorTab()->refreshButton()->click();
     EXPECT_EQ(source->itemText(0), "System default (Headset)");
     EXPECT_GE(source->findText("Headset"), 0);

@@ -4,6 +4,7 @@
 #include "fade/WakeSound.h"
 #include "platform/fake/FakeActivityProbes.h"
 #include "platform/fake/FakeAudioPlayer.h"
+#include "platform/fake/FakeInputDevices.h"
 #include "platform/fake/MemorySettingsStore.h"
 #include "runtime/Console.h"
 #include "runtime/VirtualScheduler.h"
@@ -19,25 +20,6 @@
 #include <memory>
 
 namespace mirl::test {
-
-/// Microphones whose list the test changes between refreshes.
-class ListedMicrophones final : public InputDevices {
-public:
-    std::vector<AudioInputDevice> devices;
-    std::optional<std::size_t> defaultIndex;
-    int listReads = 0;
-
-    std::vector<AudioInputDevice> inputDevices() override {
-        ++listReads;
-        return devices;
-    }
-    std::optional<AudioInputDevice> defaultInputDevice() override {
-        if (!defaultIndex || *defaultIndex >= devices.size())
-            return std::nullopt;
-        return devices[*defaultIndex];
-    }
-    std::optional<std::uint32_t> setDefaultInputDevice(const AudioInputDevice&) override { return 0; }
-};
 
 /// A preferences view over a memory store, fake microphones and a wake sound on fake players.
 class PrefsTest : public ::testing::Test {
@@ -83,7 +65,7 @@ protected:
 
     MemorySettingsStore store;
     Settings settings{store};
-    ListedMicrophones microphones;
+    FakeInputDevices microphones;
     VirtualScheduler scheduler;
     RecordingEventSink events;
     RecordingConsole console;
