@@ -5,7 +5,6 @@
 #include "ui/prefs/FormSection.h"
 
 #include <QLabel>
-#include <QVBoxLayout>
 
 #include <cmath>
 
@@ -20,13 +19,8 @@ QString volumeFloorFooter(int floorPct) {
         .arg(endVolume);
 }
 
-AmbianceTab::AmbianceTab(Settings& settings, QWidget* parent) : QWidget(parent) {
-    auto* page = new FormPage(this);
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(page);
-
-    auto* layers = page->addSection(tr("Ambiance layers"));
+AmbianceTab::AmbianceTab(Settings& settings, QWidget* parent) : FormPage(parent) {
+    auto* layers = addSection(tr("Ambiance layers"));
     struct Layer {
         std::string_view key;
         const char* title;
@@ -47,7 +41,7 @@ AmbianceTab::AmbianceTab(Settings& settings, QWidget* parent) : QWidget(parent) 
     for (const auto& row : rows)
         layers->addControl(new BoundSwitch(settings, row.key, uiText(row.title)), uiText(row.help));
 
-    auto* targets = page->addSection(tr("End-of-fade targets"));
+    auto* targets = addSection(tr("End-of-fade targets"));
     brightnessFloor_ = new BoundSlider(settings, keys::ambianceBrightnessFloorPct, {5, 50, 5}, [](int v) {
         return tr("Min brightness: %1% of the starting level").arg(v);
     });
@@ -58,7 +52,7 @@ AmbianceTab::AmbianceTab(Settings& settings, QWidget* parent) : QWidget(parent) 
     targets->addControl(volumeFloor_);
     volumeFooter_ = targets->addNote(QString());
     connect(volumeFloor_, &BoundSlider::valueChanged, this, &AmbianceTab::refresh);
-    page->finish();
+    finish();
     refresh();
 }
 

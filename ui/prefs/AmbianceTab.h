@@ -1,8 +1,7 @@
 #pragma once
 
 #include "core/settings/Settings.h"
-
-#include <QWidget>
+#include "ui/prefs/FormSection.h"
 
 class QLabel;
 
@@ -11,7 +10,7 @@ namespace mirl {
 class BoundSlider;
 
 /// The Ambiance tab: which outputs the fade dims, and where brightness and volume end.
-class AmbianceTab : public QWidget {
+class AmbianceTab : public FormPage {
     Q_OBJECT
 public:
     explicit AmbianceTab(Settings& settings, QWidget* parent = nullptr);

@@ -25,14 +25,9 @@ QString rotationText(int days) {
 
 } // namespace
 
-DetectorTab::DetectorTab(Deps deps, QWidget* parent) : QWidget(parent), deps_(std::move(deps)) {
+DetectorTab::DetectorTab(Deps deps, QWidget* parent) : FormPage(parent), deps_(std::move(deps)) {
     Settings& settings = deps_.settings;
-    auto* page = new FormPage(this);
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(page);
-
-    auto* privacy = page->addSection(tr("Privacy"));
+    auto* privacy = addSection(tr("Privacy"));
     auto* noMicrophone = new BoundSwitch(settings, keys::privacyNoMicrophone, tr("No-microphone mode"));
     privacy->addControl(
         noMicrophone, tr("Mirl NEVER opens the microphone: no audio detection, no recording. The fade is "
@@ -43,7 +38,7 @@ DetectorTab::DetectorTab(Deps deps, QWidget* parent) : QWidget(parent), deps_(st
     microphoneOff_->setForegroundRole(QPalette::WindowText);
     connect(noMicrophone, &QCheckBox::toggled, this, &DetectorTab::refresh);
 
-    microphone_ = page->addSection(tr("Microphone"));
+    microphone_ = addSection(tr("Microphone"));
     source_ = new BoundPicker(
         settings, keys::detectorPreferredInputDeviceUid, {{tr("System default"), std::string()}},
         [](const BoundPicker::Value& v) {
@@ -61,7 +56,7 @@ DetectorTab::DetectorTab(Deps deps, QWidget* parent) : QWidget(parent), deps_(st
                                 "default' follows the device selected in macOS."));
     connect(refresh_, &QPushButton::clicked, this, &DetectorTab::refreshDevices);
 
-    advanced_ = page->addSection(tr("Advanced"));
+    advanced_ = addSection(tr("Advanced"));
     disclosure_ = new QToolButton;
     disclosure_->setText(tr("Auto-calibration (advanced)"));
     disclosure_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
@@ -122,7 +117,7 @@ DetectorTab::DetectorTab(Deps deps, QWidget* parent) : QWidget(parent), deps_(st
         disclosure_->setArrowType(open ? Qt::DownArrow : Qt::RightArrow);
         details->setVisible(open);
     });
-    page->finish();
+    finish();
     refreshDevices();
     refresh();
 }

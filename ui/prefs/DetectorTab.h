@@ -2,8 +2,7 @@
 
 #include "core/settings/Settings.h"
 #include "platform/InputDevices.h"
-
-#include <QWidget>
+#include "ui/prefs/FormSection.h"
 
 #include <filesystem>
 #include <functional>
@@ -16,11 +15,10 @@ class QUrl;
 namespace mirl {
 
 class BoundPicker;
-class FormSection;
 
 /// The Detection tab: no-microphone mode, the microphone to listen with, and the detectors,
 /// the recording and the rotation of the data folder.
-class DetectorTab : public QWidget {
+class DetectorTab : public FormPage {
     Q_OBJECT
 public:
     struct Deps {

@@ -4,8 +4,6 @@
 #include "ui/prefs/BoundControls.h"
 #include "ui/prefs/FormSection.h"
 
-#include <QVBoxLayout>
-
 namespace mirl {
 
 namespace {
@@ -17,16 +15,11 @@ std::function<QString(int)> minutesLabel(const QString& title) {
 
 } // namespace
 
-FadeTab::FadeTab(Settings& settings, QWidget* parent) : QWidget(parent) {
-    auto* page = new FormPage(this);
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(page);
-
-    auto* master = page->addSection(tr("Master"));
+FadeTab::FadeTab(Settings& settings, QWidget* parent) : FormPage(parent) {
+    auto* master = addSection(tr("Master"));
     master->addControl(new BoundSwitch(settings, keys::fadeAutoEnabled, tr("Enable auto-fade")));
 
-    auto* trigger = page->addSection(tr("Primary trigger — user inactivity"));
+    auto* trigger = addSection(tr("Primary trigger — user inactivity"));
     trigger->addControl(new BoundSwitch(settings, keys::fadeTriggerIdleEnabled, tr("Trigger on inactivity")));
     idleThreshold_ = new BoundSlider(settings, keys::fadeIdleThresholdSec, {60, 900, 30},
                                      minutesLabel(tr("Required inactivity: ")));
@@ -38,13 +31,13 @@ FadeTab::FadeTab(Settings& settings, QWidget* parent) : QWidget(parent) {
                                    minutesLabel(tr("Min fade duration: ")));
     trigger->addControl(minDuration_);
 
-    auto* accelerators = page->addSection(tr("AI accelerators"));
+    auto* accelerators = addSection(tr("AI accelerators"));
     accelerators->addControl(new BoundSwitch(settings, keys::fadeAcceleratorsEnabled,
                                              tr("Accelerate the fade when sleep is detected")));
     accelerateTo_ = new BoundSlider(settings, keys::fadeAccelerateToSec, {60, 600, 30},
                                     minutesLabel(tr("Accelerated duration: ")));
     accelerators->addControl(accelerateTo_);
-    page->finish();
+    finish();
 }
 
 } // namespace mirl

@@ -1,8 +1,7 @@
 #pragma once
 
 #include "core/settings/Settings.h"
-
-#include <QWidget>
+#include "ui/prefs/FormSection.h"
 
 namespace mirl {
 
@@ -10,7 +9,7 @@ class BoundSlider;
 
 /// The Auto-fade tab: whether the fade starts by itself, on how much inactivity, and how the
 /// detected sleep speeds it up.
-class FadeTab : public QWidget {
+class FadeTab : public FormPage {
     Q_OBJECT
 public:
     explicit FadeTab(Settings& settings, QWidget* parent = nullptr);

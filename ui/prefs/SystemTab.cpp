@@ -13,7 +13,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalBlocker>
-#include <QVBoxLayout>
 
 namespace mirl {
 
@@ -63,12 +62,8 @@ QString durationText(int seconds) {
 }
 
 SystemTab::SystemTab(Settings& settings, WakeSound* wakeSound, XdgAutostart* autostart, QWidget* parent)
-    : QWidget(parent), wakeSoundPlayer_(wakeSound), autostart_(autostart), page_(new FormPage(this)) {
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(page_);
-
-    auto* mode = page_->addSection(tr("Mode"));
+    : FormPage(parent), wakeSoundPlayer_(wakeSound), autostart_(autostart) {
+    auto* mode = addSection(tr("Mode"));
     mode_ = new BoundPicker(settings, keys::modeTimerMode,
                             {{QStringLiteral("🕑 Auto"), std::string("auto")},
                              {QStringLiteral("🌙 Night"), std::string("night")},
@@ -79,7 +74,7 @@ SystemTab::SystemTab(Settings& settings, WakeSound* wakeSound, XdgAutostart* aut
     mode->addNote(uiText("Auto (recommended): Nap during the day, Night in the evening, based on when the "
                          "timer starts. The popover no longer shows this choice — it stays simple."));
 
-    auto* behavior = page_->addSection(tr("Behavior"));
+    auto* behavior = addSection(tr("Behavior"));
     behavior->addControl(new BoundSwitch(settings, keys::systemSleepOnFire,
                                          uiText("Put the Mac to sleep when the timer ends")),
                          uiText("Night mode only. Off = the timer expires but the Mac stays awake. Nap mode "
@@ -119,7 +114,7 @@ SystemTab::SystemTab(Settings& settings, WakeSound* wakeSound, XdgAutostart* aut
             wakeSoundPlayer_->preview(chosenSound(wakeSound_->value()));
     });
 
-    auto* autoMode = page_->addSection(tr("Auto mode"));
+    auto* autoMode = addSection(tr("Auto mode"));
     dayStart_ = new BoundPicker(settings, keys::modeAutoDayStartHour, hourRows(6, 12), unlistedHour);
     autoMode->addRow(tr("Nap starting at (morning)"), dayStart_);
     nightStart_ = new BoundPicker(settings, keys::modeAutoNightStartHour, hourRows(17, 22), unlistedHour);
@@ -127,7 +122,7 @@ SystemTab::SystemTab(Settings& settings, WakeSound* wakeSound, XdgAutostart* aut
     autoMode->addNote(uiText("In Auto mode, Mirl picks Nap during the day and Night in the evening/at night, "
                              "based on when the timer starts."));
 
-    auto* launch = page_->addSection(tr("Launch"));
+    auto* launch = addSection(tr("Launch"));
     login_ = new QCheckBox(tr("Start Mirl when I log in"));
     launch->addControl(login_, tr("Mirl starts in the tray when you log in to this computer."));
     loginError_ = launch->addNote(QString());
@@ -136,7 +131,7 @@ SystemTab::SystemTab(Settings& settings, WakeSound* wakeSound, XdgAutostart* aut
     connect(login_, &QCheckBox::toggled, this, &SystemTab::loginToggled);
     launch->addControl(new BoundSwitch(settings, keys::systemShowInDock, uiText("Show the Dock icon")),
                        uiText("Takes effect at next launch. The menu bar icon always stays active."));
-    page_->finish();
+    finish();
     refresh();
 }
 

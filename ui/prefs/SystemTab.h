@@ -1,8 +1,7 @@
 #pragma once
 
 #include "core/settings/Settings.h"
-
-#include <QWidget>
+#include "ui/prefs/FormSection.h"
 
 class QCheckBox;
 class QLabel;
@@ -11,13 +10,12 @@ class QPushButton;
 namespace mirl {
 
 class BoundPicker;
-class FormPage;
 class WakeSound;
 class XdgAutostart;
 
 /// The System tab: the session mode, what happens at the end of the timer, the wake-up sound
 /// with its preview, the hours of Auto mode, and how Mirl starts.
-class SystemTab : public QWidget {
+class SystemTab : public FormPage {
     Q_OBJECT
 public:
     /// wakeSound (for the preview) and autostart may be null: their controls are then disabled.
@@ -41,7 +39,6 @@ private:
 
     WakeSound* wakeSoundPlayer_;
     XdgAutostart* autostart_;
-    FormPage* page_;
     BoundPicker* mode_;
     BoundPicker* prewarnLead_;
     BoundPicker* wakeLead_;
