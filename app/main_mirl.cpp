@@ -1,6 +1,7 @@
 // The Mirl application's composition root.
 
-#include "app/prefs/PreferencesCommand.h"
+#include "app/mirl/PreferencesCommand.h"
+#include "app/mirl/ReviewWindowHost.h"
 #include "core/settings/Settings.h"
 #include "core/settings/SettingsKeys.h"
 #include "core/timer/SleepTimerModel.h"
@@ -22,6 +23,7 @@
 #include <QStringList>
 
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 using namespace mirl;
@@ -30,14 +32,18 @@ namespace {
 
 void printUsage() {
     std::printf("Usage: mirl [--minutes N] [--preferences] [--version]\n"
+                "       mirl review\n"
                 "  --minutes N     run a sleep timer of N minutes in this terminal\n"
                 "  --preferences   open the preferences window\n"
-                "  --version       print the version\n");
+                "  --version       print the version\n"
+                "  review          open the review window of past sessions\n");
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 1 && std::strcmp(argv[1], "review") == 0)
+        return runReviewCommand(argc, argv);
     if (wantsPreferences(argc, argv))
         return runPreferencesWindow(argc, argv);
     QCoreApplication app(argc, argv);

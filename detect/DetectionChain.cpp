@@ -76,9 +76,11 @@ void DetectionChain::ensureSetUp(const CapturedBuffer& buffer) {
 
 void DetectionChain::reportTelemetry() {
     const LevelMeter::Report report = level_.takeReport();
+    // An unknown idle time is written as null: 0 would read as somebody at the keyboard.
+    const std::optional<double> idle = deps_.activity.idleSeconds();
     deps_.events.log("telemetry", {{"avg_rms", report.avgRms},
                                    {"rms_samples", report.buffers},
-                                   {"user_idle_seconds", deps_.activity.idleSeconds().value_or(0)},
+                                   {"user_idle_seconds", idle ? EventPayload(*idle) : EventPayload()},
                                    {"phase", rawValue(phase_.phase.get())}});
 }
 

@@ -1,4 +1,4 @@
-#include "app/prefs/PreferencesCommand.h"
+#include "app/mirl/PreferencesCommand.h"
 
 #include "core/settings/Settings.h"
 #include "fade/WakeSound.h"
