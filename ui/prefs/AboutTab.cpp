@@ -1,24 +1,13 @@
 #include "ui/prefs/AboutTab.h"
 
 #include "runtime/Version.h"
+#include "ui/art/AppIcon.h"
 #include "ui/prefs/FormSection.h"
 
-#include <QIcon>
 #include <QLabel>
 #include <QVBoxLayout>
 
 namespace mirl {
-
-QIcon mirlIcon() {
-    static const QIcon builtIn = [] {
-        QIcon icon;
-        for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
-            icon.addFile(QStringLiteral(":/mirl/icons/hicolor/%1x%1/apps/mirl.png").arg(size),
-                         QSize(size, size));
-        return icon;
-    }();
-    return QIcon::fromTheme(QStringLiteral("mirl"), builtIn);
-}
 
 AboutTab::AboutTab(QWidget* parent) : QWidget(parent) {
     auto* column = new QVBoxLayout(this);
@@ -33,7 +22,7 @@ AboutTab::AboutTab(QWidget* parent) : QWidget(parent) {
         return label;
     };
     auto* icon = centred(new QLabel);
-    icon->setPixmap(mirlIcon().pixmap(QSize(64, 64), devicePixelRatioF()));
+    icon->setPixmap(appIcon().pixmap(QSize(64, 64), devicePixelRatioF()));
     icon->setObjectName(QStringLiteral("aboutIcon"));
 
     auto* name = centred(new QLabel(QStringLiteral("Mirl")));

@@ -12,7 +12,4 @@ public:
     explicit AboutTab(QWidget* parent = nullptr);
 };
 
-/// Mirl's icon: from the icon theme when Mirl is installed, else the copy built into the program.
-QIcon mirlIcon();
-
 } // namespace mirl

@@ -1,5 +1,6 @@
 #include "ui/prefs/PreferencesView.h"
 
+#include "ui/art/AppIcon.h"
 #include "ui/prefs/AboutTab.h"
 #include "ui/prefs/AmbianceTab.h"
 #include "ui/prefs/BoundControls.h"
@@ -36,7 +37,7 @@ PreferencesView::PreferencesView(Deps deps, QWidget* parent) : QWidget(parent), 
     layout->setContentsMargins(0, 6, 0, 0);
     layout->addWidget(tabs_);
     setWindowTitle(tr("Mirl Preferences"));
-    setWindowIcon(mirlIcon());
+    setWindowIcon(appIcon());
     resize(560, 720);
 }
 
