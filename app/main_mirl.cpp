@@ -1,6 +1,6 @@
 // The Mirl application's composition root.
 
-#include "app/mirl/PreferencesCommand.h"
+#include "app/mirl/PreferencesWindowHost.h"
 #include "app/mirl/ReviewWindowHost.h"
 #include "core/settings/Settings.h"
 #include "core/settings/SettingsKeys.h"
@@ -45,7 +45,7 @@ int main(int argc, char** argv) {
     if (argc > 1 && std::strcmp(argv[1], "review") == 0)
         return runReviewCommand(argc, argv);
     if (wantsPreferences(argc, argv))
-        return runPreferencesWindow(argc, argv);
+        return runPreferencesCommand(argc, argv);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Mirl"));
     const QStringList args = QCoreApplication::arguments();

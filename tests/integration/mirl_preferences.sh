@@ -1,6 +1,6 @@
 # testenv: --x11 --pulse --dbus
 # `mirl --preferences` opens the preferences window on the display; opening it writes no
-# setting; the program ends when asked to.
+# setting; SIGTERM ends the program cleanly.
 set -u
 mirl="$MIRL_BINARY_DIR/bin/mirl"
 "$mirl" --preferences >"$MIRL_TESTENV_DIR/prefs.log" 2>&1 &
@@ -17,6 +17,8 @@ if [ -z "$window" ]; then
 fi
 geometry=$(xdotool getwindowgeometry "$window" | grep Geometry)
 kill -TERM $pid
-wait $pid 2>/dev/null
+wait $pid
+rc=$?
+[ $rc = 0 ] || { echo "mirl --preferences ended with status $rc after SIGTERM"; cat "$MIRL_TESTENV_DIR/prefs.log"; exit 1; }
 [ ! -e "$XDG_CONFIG_HOME/Mirl/Mirl.conf" ] || { echo "opening the window wrote settings:"; cat "$XDG_CONFIG_HOME/Mirl/Mirl.conf"; exit 1; }
 echo "preferences window shown ($geometry)"

@@ -1,6 +1,5 @@
-#include "app/mirl/PreferencesCommand.h"
+#include "app/mirl/PreferencesWindowHost.h"
 
-#include "core/settings/Settings.h"
 #include "fade/WakeSound.h"
 #include "journal/SessionLogger.h"
 #include "platform/linux/InstalledResources.h"
@@ -8,16 +7,35 @@
 #include "platform/linux/PulseAudioPlayer.h"
 #include "platform/linux/QSettingsStore.h"
 #include "platform/linux/QtScheduler.h"
-#include "platform/linux/XdgAutostart.h"
+#include "platform/linux/TerminationSignals.h"
 #include "platform/linux/XdgPaths.h"
 #include "runtime/Console.h"
-#include "ui/prefs/PreferencesView.h"
 
 #include <QApplication>
 
 #include <cstring>
 
 namespace mirl {
+
+PreferencesWindowHost::PreferencesWindowHost(Settings& settings, WakeSound* wakeSound, InputDevices* devices,
+                                             std::function<std::filesystem::path()> dataFolder)
+    : autostart_(XdgAutostart::forThisProgram()) {
+    view_ = std::make_unique<PreferencesView>(
+        PreferencesView::Deps{.settings = settings,
+                              .devices = devices,
+                              .wakeSound = wakeSound,
+                              .autostart = autostart_ ? &*autostart_ : nullptr,
+                              .dataFolder = std::move(dataFolder),
+                              .openUrl = {}});
+}
+
+void PreferencesWindowHost::present() {
+    if (view_->isMinimized())
+        view_->showNormal();
+    view_->show();
+    view_->raise();
+    view_->activateWindow();
+}
 
 bool wantsPreferences(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
@@ -27,9 +45,10 @@ bool wantsPreferences(int argc, char** argv) {
     return false;
 }
 
-int runPreferencesWindow(int argc, char** argv) {
+int runPreferencesCommand(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Mirl"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Mirl"));
     QApplication::setDesktopFileName(QStringLiteral("mirl"));
 
     SystemClock clock;
@@ -37,22 +56,17 @@ int runPreferencesWindow(int argc, char** argv) {
     StderrConsole console;
     QSettingsStore store(QSettingsStore::defaultFile().value_or("Mirl.conf"));
     Settings settings(store);
-    auto dataHome = xdg::dataHome();
+    const auto dataHome = xdg::dataHome();
     SessionLogger journal(clock, dataHome ? std::optional(*dataHome / "Mirl") : std::nullopt,
                           xdg::osPrettyName());
     PulseAudioPlayerFactory players(scheduler);
     InstalledResources resources;
     LinuxActivityProbes probes;
     WakeSound wakeSound(clock, scheduler, journal, console, players, resources, probes);
-    auto autostart = XdgAutostart::forThisProgram();
 
-    PreferencesView view({.settings = settings,
-                          .devices = nullptr,
-                          .wakeSound = &wakeSound,
-                          .autostart = autostart ? &*autostart : nullptr,
-                          .dataFolder = [&journal] { return journal.dataFolder(); },
-                          .openUrl = {}});
-    view.show();
+    PreferencesWindowHost host(settings, &wakeSound, nullptr, [&journal] { return journal.dataFolder(); });
+    TerminationSignals quitOnSignal([](int) { QApplication::quit(); });
+    host.present();
     const int status = QApplication::exec();
     wakeSound.stop("preferences_closed");
     return status;
