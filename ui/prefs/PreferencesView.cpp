@@ -10,6 +10,7 @@
 
 #include <QDesktopServices>
 #include <QIcon>
+#include <QShortcut>
 #include <QShowEvent>
 #include <QTabWidget>
 #include <QUrl>
@@ -36,6 +37,9 @@ PreferencesView::PreferencesView(Deps deps, QWidget* parent) : QWidget(parent), 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 6, 0, 0);
     layout->addWidget(tabs_);
+    // Ctrl+W and Escape close the window, as in other preferences windows of the desktop.
+    for (const QKeySequence& keys : {QKeySequence(QKeySequence::Close), QKeySequence(Qt::Key_Escape)})
+        connect(new QShortcut(keys, this), &QShortcut::activated, this, &QWidget::close);
     setWindowTitle(tr("Mirl Preferences"));
     setWindowIcon(appIcon());
     resize(560, 720);
