@@ -26,9 +26,17 @@ QString rotationText(int days) {
 } // namespace
 
 DetectorTab::DetectorTab(Deps deps, QWidget* parent) : FormPage(parent), deps_(std::move(deps)) {
-    Settings& settings = deps_.settings;
+    addPrivacySection();
+    addMicrophoneSection();
+    addAdvancedSection();
+    finish();
+    refreshDevices();
+    refresh();
+}
+
+void DetectorTab::addPrivacySection() {
     auto* privacy = addSection(tr("Privacy"));
-    auto* noMicrophone = new BoundSwitch(settings, keys::privacyNoMicrophone, tr("No-microphone mode"));
+    auto* noMicrophone = new BoundSwitch(deps_.settings, keys::privacyNoMicrophone, tr("No-microphone mode"));
     privacy->addControl(
         noMicrophone, tr("Mirl NEVER opens the microphone: no audio detection, no recording. The fade is "
                          "still driven by the timer and keyboard/mouse inactivity. For the privacy-minded — "
@@ -37,10 +45,12 @@ DetectorTab::DetectorTab(Deps deps, QWidget* parent) : FormPage(parent), deps_(s
         tr("Microphone off: audio detection and recordings disabled. Timer + inactivity only."));
     microphoneOff_->setForegroundRole(QPalette::WindowText);
     connect(noMicrophone, &QCheckBox::toggled, this, &DetectorTab::refresh);
+}
 
+void DetectorTab::addMicrophoneSection() {
     microphone_ = addSection(tr("Microphone"));
     source_ = new BoundPicker(
-        settings, keys::detectorPreferredInputDeviceUid, {{tr("System default"), std::string()}},
+        deps_.settings, keys::detectorPreferredInputDeviceUid, {{tr("System default"), std::string()}},
         [](const BoundPicker::Value& v) {
             return tr("%1 (not connected)").arg(QString::fromStdString(std::get<std::string>(v)));
         });
@@ -55,7 +65,10 @@ DetectorTab::DetectorTab(Deps deps, QWidget* parent) : FormPage(parent), deps_(s
     microphone_->addNote(uiText("The chosen device will be used the next time the timer starts. 'System "
                                 "default' follows the device selected in macOS."));
     connect(refresh_, &QPushButton::clicked, this, &DetectorTab::refreshDevices);
+}
 
+void DetectorTab::addAdvancedSection() {
+    Settings& settings = deps_.settings;
     advanced_ = addSection(tr("Advanced"));
     disclosure_ = new QToolButton;
     disclosure_->setText(tr("Auto-calibration (advanced)"));
@@ -117,9 +130,6 @@ DetectorTab::DetectorTab(Deps deps, QWidget* parent) : FormPage(parent), deps_(s
         disclosure_->setArrowType(open ? Qt::DownArrow : Qt::RightArrow);
         details->setVisible(open);
     });
-    finish();
-    refreshDevices();
-    refresh();
 }
 
 void DetectorTab::refreshDevices() {

@@ -43,6 +43,10 @@ public:
     QPushButton* openDataFolderButton() const { return openData_; }
 
 private:
+    void addPrivacySection();
+    void addMicrophoneSection();
+    void addAdvancedSection();
+
     Deps deps_;
     FormSection* microphone_;
     FormSection* advanced_;

@@ -63,6 +63,15 @@ QString durationText(int seconds) {
 
 SystemTab::SystemTab(Settings& settings, WakeSound* wakeSound, XdgAutostart* autostart, QWidget* parent)
     : FormPage(parent), wakeSoundPlayer_(wakeSound), autostart_(autostart) {
+    addModeSection(settings);
+    addBehaviorSection(settings);
+    addAutoModeSection(settings);
+    addLaunchSection(settings);
+    finish();
+    refresh();
+}
+
+void SystemTab::addModeSection(Settings& settings) {
     auto* mode = addSection(tr("Mode"));
     mode_ = new BoundPicker(settings, keys::modeTimerMode,
                             {{QStringLiteral("🕑 Auto"), std::string("auto")},
@@ -73,7 +82,9 @@ SystemTab::SystemTab(Settings& settings, WakeSound* wakeSound, XdgAutostart* aut
     mode->addRow(tr("Session mode"), mode_);
     mode->addNote(uiText("Auto (recommended): Nap during the day, Night in the evening, based on when the "
                          "timer starts. The popover no longer shows this choice — it stays simple."));
+}
 
+void SystemTab::addBehaviorSection(Settings& settings) {
     auto* behavior = addSection(tr("Behavior"));
     behavior->addControl(new BoundSwitch(settings, keys::systemSleepOnFire,
                                          uiText("Put the Mac to sleep when the timer ends")),
@@ -113,7 +124,9 @@ SystemTab::SystemTab(Settings& settings, WakeSound* wakeSound, XdgAutostart* aut
         if (wakeSoundPlayer_)
             wakeSoundPlayer_->preview(chosenSound(wakeSound_->value()));
     });
+}
 
+void SystemTab::addAutoModeSection(Settings& settings) {
     auto* autoMode = addSection(tr("Auto mode"));
     dayStart_ = new BoundPicker(settings, keys::modeAutoDayStartHour, hourRows(6, 12), unlistedHour);
     autoMode->addRow(tr("Nap starting at (morning)"), dayStart_);
@@ -121,7 +134,9 @@ SystemTab::SystemTab(Settings& settings, WakeSound* wakeSound, XdgAutostart* aut
     autoMode->addRow(tr("Night starting at (evening)"), nightStart_);
     autoMode->addNote(uiText("In Auto mode, Mirl picks Nap during the day and Night in the evening/at night, "
                              "based on when the timer starts."));
+}
 
+void SystemTab::addLaunchSection(Settings& settings) {
     auto* launch = addSection(tr("Launch"));
     login_ = new QCheckBox(tr("Start Mirl when I log in"));
     launch->addControl(login_, tr("Mirl starts in the tray when you log in to this computer."));
@@ -131,8 +146,6 @@ SystemTab::SystemTab(Settings& settings, WakeSound* wakeSound, XdgAutostart* aut
     connect(login_, &QCheckBox::toggled, this, &SystemTab::loginToggled);
     launch->addControl(new BoundSwitch(settings, keys::systemShowInDock, uiText("Show the Dock icon")),
                        uiText("Takes effect at next launch. The menu bar icon always stays active."));
-    finish();
-    refresh();
 }
 
 void SystemTab::refresh() {

@@ -34,6 +34,10 @@ public:
     QLabel* loginError() const { return loginError_; }
 
 private:
+    void addModeSection(Settings& settings);
+    void addBehaviorSection(Settings& settings);
+    void addAutoModeSection(Settings& settings);
+    void addLaunchSection(Settings& settings);
     void updatePreview();
     void loginToggled(bool on);
 
