@@ -1,6 +1,7 @@
 // The Mirl application: a short dispatcher over the launch modes.
 
 #include "app/mirl/MicSmoke.h"
+#include "app/mirl/PreferencesWindowHost.h"
 #include "app/mirl/ReviewWindowHost.h"
 #include "app/shell/Application.h"
 #include "app/shell/MirlServices.h"
@@ -17,12 +18,13 @@ using namespace mirl;
 namespace {
 
 void printUsage() {
-    std::printf("Usage: mirl [--minutes N] [--mic-smoke] [--version]\n"
+    std::printf("Usage: mirl [--minutes N] [--mic-smoke] [--preferences] [--version]\n"
                 "       mirl review\n"
-                "  --minutes N   run a whole sleep session of N minutes in this terminal\n"
-                "  --mic-smoke   capture ten seconds and say whether the microphone is heard\n"
-                "  --version     print the version\n"
-                "  review        open the review window of past sessions\n");
+                "  --minutes N     run a whole sleep session of N minutes in this terminal\n"
+                "  --mic-smoke     capture ten seconds and say whether the microphone is heard\n"
+                "  --preferences   open the preferences window\n"
+                "  --version       print the version\n"
+                "  review          open the review window of past sessions\n");
 }
 
 /// The minutes after "--minutes", 0 when absent, -1 when not a whole number from 1 to 1440.
@@ -42,6 +44,8 @@ int main(int argc, char** argv) {
         return runMicSmoke(argc, argv);
     if (argc > 1 && std::strcmp(argv[1], "review") == 0)
         return runReviewCommand(argc, argv);
+    if (wantsPreferences(argc, argv))
+        return runPreferencesCommand(argc, argv);
     auto app = makeApplication(argc, argv);
     const QStringList args = QCoreApplication::arguments();
     if (args.contains(QStringLiteral("--version"))) {
