@@ -84,12 +84,25 @@ int runTrayApplication(QApplication& app) {
     panel.onExtend = [&session](int minutes) { session.alert().extendTapped(minutes); };
     panel.onSleepNow = [&session] { session.alert().sleepNowTapped(); };
 
+    // Quitting mid-session cancels it first, as the terminal session does, so that the screen
+    // and the volume come back; the quit follows once the stop path has run.
+    Handle quitLater;
+    const auto quit = [&services, &session, &quitLater] {
+        if (session.timer().isRunning() || services.engines.wakeSound.isPlaying()) {
+            session.cancelSession();
+            quitLater = services.scheduler.after(std::chrono::seconds(1), [] { QApplication::quit(); });
+            return;
+        }
+        QApplication::quit();
+    };
+
     ReviewWindowOpener review(services);
     PreferencesWindowHost preferences(services.settings, &services.engines.wakeSound, &services.inputs,
                                       [&services] { return services.logger.dataFolder(); });
     ShellWindows windows;
     windows.openPreferences = [&preferences] { preferences.present(); };
     windows.openAnnotation = [&review] { review.open(); };
+    windows.quit = quit;
     TrayShell shell(session, services.settings, services.clock, services.scheduler, windows);
 
     remote::Service control(shell.remoteHandlers());
@@ -97,7 +110,7 @@ int runTrayApplication(QApplication& app) {
     if (claim.result() != remote::NameClaim::Result::owned || !control.exportObject(&why))
         services.console.line("Mirl: no control from outside (" + why.toStdString() + ")");
 
-    TerminationSignals quitOnSignal([](int) { QApplication::quit(); });
+    TerminationSignals quitOnSignal([&quit](int) { quit(); });
     shell.launch(services.settings.readBool(keys::systemShowInDock, true));
     const int status = app.exec();
     services.engines.wakeSound.stop("application_quit");

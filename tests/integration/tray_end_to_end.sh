@@ -4,7 +4,8 @@
 # host, PulseAudio and a logind stand-in: launch, `mirl start 1` from a second process, the
 # countdown in the tray, the pre-sleep panel appearing without taking the focus from the window
 # the user types in, +10 by a click, `mirl status --json` with the extended time, a second
-# launch handing over, `mirl cancel`, quit; the volume and the gamma as they were before.
+# launch handing over, `mirl cancel`, and a quit in the middle of a second session; the volume
+# and the gamma as they were before.
 set -u
 mirl="$MIRL_BINARY_DIR/bin/mirl"
 py=/usr/bin/python3
@@ -93,7 +94,6 @@ panel_window() {
 within 15 panel_window || fail "the pre-sleep panel did not appear"
 panel=$(panel_window)
 [ "$(xdotool getwindowfocus)" = "$typing" ] || fail "the panel took the focus"
-gamma_during=$(gamma)
 
 eval "$(xdotool getwindowgeometry --shell "$panel")"
 xdotool mousemove --sync $((X + 94)) $((Y + 97)) click 1 # "+10"
@@ -113,6 +113,14 @@ kill -0 $mirl_pid || fail "the second launch ended the first"
     fail "status after cancel: $("$mirl" status --json)"
 within 5 sh -c "[ \"\$(xwd -silent -id $icon | md5sum)\" = \"$idle_picture\" ]" || fail "the tray keeps a countdown after cancel"
 
+[ "$(volume)" = "$volume_before" ] || fail "after cancel the volume is $(volume), was $volume_before"
+[ "$(gamma)" = "$gamma_before" ] || fail "after cancel the gamma is $(gamma), was $gamma_before"
+
+# Quitting in the middle of a session (SIGTERM, as a logout does) puts everything back too.
+"$mirl" start 2 || fail "the second mirl start failed"
+within 30 sh -c "[ \"\$(pactl get-sink-volume spk | grep -o '[0-9]*%' | head -1)\" != \"$volume_before\" ]" ||
+    fail "the volume did not start to fade"
+[ "$(gamma)" != "$gamma_before" ] || fail "the screen did not start to fade"
 kill -TERM $mirl_pid
 for _ in $(seq 100); do kill -0 $mirl_pid 2>/dev/null || break; sleep 0.1; done
 kill -0 $mirl_pid 2>/dev/null && fail "mirl did not quit on SIGTERM"
@@ -125,5 +133,4 @@ status=$?
 [ "$(gamma)" = "$gamma_before" ] || fail "the gamma is $(gamma), was $gamma_before"
 dbus-send --system --print-reply --dest=org.freedesktop.login1 /org/freedesktop/login1 \
     org.freedesktop.DBus.Mock.GetCalls | grep -q '"Suspend"' && fail "logind was asked to suspend"
-echo "tray, panel without focus, +10, status, hand-over, cancel, quit; volume $volume_before and gamma as before"
-[ "$gamma_during" != "$gamma_before" ] || echo "(note: the gamma had not moved yet when the panel came)"
+echo "tray, panel without focus, +10, status, hand-over, cancel, quit mid-session; volume $volume_before and gamma as before"
