@@ -99,11 +99,11 @@ int runTrayApplication(QApplication& app) {
     ReviewWindowOpener review(services);
     PreferencesWindowHost preferences(services.settings, &services.engines.wakeSound, &services.inputs,
                                       [&services] { return services.logger.dataFolder(); });
-    ShellWindows windows;
-    windows.openPreferences = [&preferences] { preferences.present(); };
-    windows.openAnnotation = [&review] { review.open(); };
-    windows.quit = quit;
-    TrayShell shell(session, services.settings, services.clock, services.scheduler, windows);
+    ControlViewActions actions;
+    actions.openPreferences = [&preferences] { preferences.present(); };
+    actions.openAnnotation = [&review] { review.open(); };
+    actions.quit = quit;
+    TrayShell shell(session, services.settings, services.clock, services.scheduler, actions);
 
     remote::Service control(shell.remoteHandlers());
     QString why = claim.why();

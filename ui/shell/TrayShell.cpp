@@ -2,7 +2,6 @@
 
 #include "core/session/SessionOrchestrator.h"
 #include "core/settings/SettingsKeys.h"
-#include "ui/control/ControlView.h"
 #include "ui/control/MainWindow.h"
 #include "ui/tray/Popover.h"
 #include "ui/tray/TrayItem.h"
@@ -15,11 +14,10 @@
 namespace mirl {
 
 TrayShell::TrayShell(SessionOrchestrator& session, const Settings& settings, const Clock& clock,
-                     Scheduler& scheduler, ShellWindows windows)
+                     Scheduler& scheduler, ControlViewActions actions)
     : session_(session), settings_(settings), clock_(clock),
-      quit_(windows.quit ? windows.quit : [] { QApplication::quit(); }) {
-    const auto quit = [this] { quit_(); };
-    const ControlViewActions actions{windows.openPreferences, windows.openAnnotation, quit};
+      quit_(actions.quit ? actions.quit : [] { QApplication::quit(); }) {
+    actions.quit = quit_;
     mainWindow_ = std::make_unique<MainWindow>(new ControlView(session, settings, clock, scheduler, actions));
     popover_ = std::make_unique<Popover>(new ControlView(session, settings, clock, scheduler, actions));
 
@@ -28,9 +26,9 @@ TrayShell::TrayShell(SessionOrchestrator& session, const Settings& settings, con
     trayActions.cancelSession = [this] { session_.cancelSession(); };
     trayActions.togglePopover = [this](const QRect& icon) { popover_->toggle(icon); };
     trayActions.showMainWindow = [this] { presentMainWindow(); };
-    trayActions.openPreferences = windows.openPreferences;
-    trayActions.openAnnotation = windows.openAnnotation;
-    trayActions.quit = quit;
+    trayActions.openPreferences = actions.openPreferences;
+    trayActions.openAnnotation = actions.openAnnotation;
+    trayActions.quit = quit_;
     tray_ = std::make_unique<TrayItem>(session.timer(), std::move(trayActions));
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ui/control/ControlView.h"
 #include "ui/shell/RemoteControl.h"
 #include "ui/shell/RemoteStatus.h"
 
@@ -16,22 +17,16 @@ class SessionOrchestrator;
 class Settings;
 class TrayItem;
 
-/// What other parts of Mirl provide; a window left empty is offered disabled.
-struct ShellWindows {
-    std::function<void()> openPreferences;
-    std::function<void()> openAnnotation;
-    /// Quitting Mirl; the application's quit when empty.
-    std::function<void()> quit;
-};
-
 /// Mirl's face on the desktop: the tray item with its popover, the main window, and the
-/// answers to control from outside, all on the one session.
+/// answers to control from outside, all on the one session. `actions` open the windows that
+/// other parts of Mirl provide (one left empty is offered disabled) and quit (the
+/// application's quit when empty).
 ///
 /// Thread rule: main thread only.
 class TrayShell {
 public:
     TrayShell(SessionOrchestrator& session, const Settings& settings, const Clock& clock,
-              Scheduler& scheduler, ShellWindows windows);
+              Scheduler& scheduler, ControlViewActions actions);
     ~TrayShell();
     TrayShell(const TrayShell&) = delete;
     TrayShell& operator=(const TrayShell&) = delete;

@@ -1,10 +1,6 @@
 #include "ui/tray/TrayItem.h"
 
-#include "core/timer/SleepTimerModel.h"
-#include "platform/fake/FakePower.h"
-#include "platform/fake/MemorySettingsStore.h"
-#include "runtime/VirtualScheduler.h"
-#include "tests/support/RecordingEventSink.h"
+#include "tests/support/ControlWorld.h"
 #include "ui/tray/TrayIconArt.h"
 
 #include <QAction>
@@ -39,13 +35,9 @@ protected:
         return nullptr;
     }
 
-    VirtualScheduler scheduler;
-    MemorySettingsStore store;
-    Settings settings{store};
-    test::RecordingEventSink events;
-    FakePower power;
-    RecordingConsole console;
-    SleepTimerModel timer{scheduler, scheduler, settings, events, power, console};
+    test::ControlWorld world;
+    SleepTimerModel& timer = world.timer;
+    VirtualScheduler& scheduler = world.scheduler;
     TrayActions actions;
     std::unique_ptr<TrayItem> tray;
     std::vector<int> started;
