@@ -10,7 +10,7 @@ namespace {
 constexpr double kPi = 3.14159265358979323846;
 // Kernel half-width in units of the lower rate's samples. With the Blackman window, 12 puts
 // the transition band between the cut-off (0.9 of the lower Nyquist) and about 1.2 of it.
-constexpr double kZeroCrossings = 12.0;
+constexpr double kZeroCrossings = 8.0;
 constexpr int kMaxPhases = 2048;
 
 double blackman(double x) { // x in [-1, 1]
