@@ -1,5 +1,6 @@
 #include "journal/SessionLogger.h"
 
+#include "journal/DataFolder.h"
 #include "journal/JsonLine.h"
 #include "runtime/WriteAll.h"
 
@@ -16,17 +17,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr mode_t kFolderMode = 0700;
-constexpr mode_t kFileMode = 0600;
-
-void makeFolder(const fs::path& path) {
-    std::error_code ec;
-    if (fs::is_directory(path, ec))
-        return;
-    if (path.has_parent_path() && path.parent_path() != path)
-        makeFolder(path.parent_path());
-    ::mkdir(path.c_str(), kFolderMode);
-}
+constexpr mode_t kFileMode = kJournalFileMode;
 
 } // namespace
 
@@ -41,9 +32,7 @@ SessionLogger::~SessionLogger() {
 fs::path SessionLogger::ensureFolders() const {
     if (!root_)
         return {};
-    makeFolder(*root_);
-    makeFolder(*root_ / "sessions");
-    makeFolder(*root_ / "recordings");
+    prepareDataFolder(*root_);
     return *root_;
 }
 

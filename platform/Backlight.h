@@ -16,6 +16,11 @@ public:
     /// Writes the level to every display. A device never goes below 1 % of its range, since 0
     /// turns some panels off. True when at least one display took the level.
     virtual bool writeLevel(float level) = 0;
+    /// How far a read may lie from a level just written to the display that answered the last
+    /// read, with nobody touching it: one step of its range (a panel with 7 levels cannot
+    /// show 0.42), or more where the device is known to round coarser than its range says.
+    /// 0 when nothing is known.
+    virtual double levelStep() { return 0; }
 };
 
 /// The raw device value for a level on a device whose range is 0..maxRaw: rounded, and never

@@ -14,8 +14,11 @@ public:
 
     std::optional<float> readLevel() override {
         for (Backlight* part : parts_)
-            if (auto level = part->readLevel())
+            if (auto level = part->readLevel()) {
+                answered_ = part;
                 return level;
+            }
+        answered_ = nullptr;
         return std::nullopt;
     }
     bool writeLevel(float level) override {
@@ -24,9 +27,12 @@ public:
             any = part->writeLevel(level) || any;
         return any;
     }
+    /// The step of the family that answered the last read.
+    double levelStep() override { return answered_ ? answered_->levelStep() : 0; }
 
 private:
     std::vector<Backlight*> parts_;
+    Backlight* answered_ = nullptr;
 };
 
 } // namespace mirl

@@ -1,7 +1,7 @@
 #include "detect/classifier/FrameAnalyzer.h"
 
 #include "detect/classifier/FastLog.h"
-#include "detect/classifier/FftwPlanLock.h"
+#include "runtime/FftwPlanLock.h"
 
 #include <fftw3.h>
 

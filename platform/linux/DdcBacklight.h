@@ -17,6 +17,10 @@ namespace mirl {
 /// look again; writes are coalesced, only the newest level waiting is written. A write made
 /// before detection ends (the restore at launch) waits for it.
 ///
+/// Some monitors keep fewer levels than the range they announce and answer a write with their
+/// own nearest level: the first read after each write shows that rounding, which is learnt
+/// (up to a tenth of the range; a larger difference is somebody's change) and widens the step.
+///
 /// Thread rule: readLevel/writeLevel/monitors on the main thread; the worker owns the bus; the
 /// two meet in the fields under mutex_. The destructor lets the work already asked for finish
 /// (the level put back at quit reaches the monitors).
@@ -29,6 +33,8 @@ public:
 
     std::optional<float> readLevel() override;
     bool writeLevel(float level) override;
+    /// One raw step of the first monitor, or the rounding it was seen to do if that is larger.
+    double levelStep() override;
 
     /// The monitors found so far (empty until detection ends), with their last seen levels.
     std::vector<Monitor> monitors() const;
@@ -45,7 +51,12 @@ private:
     std::unique_ptr<DdcBus> bus_; // used on the worker only
     const bool available_;
     mutable std::mutex mutex_;
-    std::vector<Monitor> monitors_;     // guarded by mutex_
+    std::vector<Monitor> monitors_; // guarded by mutex_
+    struct Rounding {
+        std::optional<int> written; // the raw value written and not yet read back
+        int seen = 0;               // the largest rounding seen, in raw units
+    };
+    std::vector<Rounding> rounding_;    // guarded by mutex_, one per monitor
     std::optional<float> pendingLevel_; // guarded by mutex_
     bool detected_ = false;             // guarded by mutex_
     bool writeQueued_ = false;          // guarded by mutex_

@@ -29,6 +29,8 @@ public:
 
     std::optional<float> readLevel() override;
     bool writeLevel(float level) override;
+    /// One raw step of the device that answered the last read.
+    double levelStep() override;
 
     const std::vector<Device>& devices() const { return devices_; }
     /// The level of one device, for diagnostics.
@@ -40,6 +42,7 @@ private:
     std::filesystem::path root_;
     std::string sessionPath_;
     std::vector<Device> devices_;
+    const Device* answered_ = nullptr;
 };
 
 } // namespace mirl
