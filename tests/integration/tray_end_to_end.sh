@@ -4,7 +4,7 @@
 # host, PulseAudio and a logind stand-in: launch, `mirl start 1` from a second process, the
 # countdown in the tray, the pre-sleep panel appearing without taking the focus from the window
 # the user types in, +10 by a click, `mirl status --json` with the extended time, a second
-# launch handing over, `mirl cancel`, and a quit in the middle of a second session; the volume
+# launch and `mirl --minutes` handing over, `mirl cancel`, and a quit in the middle of a second session; the volume
 # and the gamma as they were before.
 set -u
 mirl="$MIRL_BINARY_DIR/bin/mirl"
@@ -107,6 +107,9 @@ within 5 sh -c '! xdotool search --onlyvisible --name "^Mirl$" | while read w; d
 out=$("$mirl" 2>&1) || fail "a second launch failed: $out"
 grep -q "already running" <<<"$out" || fail "the second launch did not hand over: $out"
 kill -0 $mirl_pid || fail "the second launch ended the first"
+"$mirl" --minutes 20 >/dev/null || fail "mirl --minutes 20 beside a running Mirl failed"
+"$mirl" status --json | $py -c 'import json,sys; s=json.load(sys.stdin); assert s["running"] and 1190 < s["remaining_sec"] <= 1200, s' ||
+    fail "--minutes was not handed to the running Mirl: $("$mirl" status --json)"
 
 "$mirl" cancel || fail "mirl cancel failed"
 "$mirl" status --json | $py -c 'import json,sys; s=json.load(sys.stdin); assert not s["running"], s' ||
