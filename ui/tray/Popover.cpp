@@ -43,7 +43,9 @@ void Popover::toggle(const QRect& iconGeometry) {
 void Popover::popUp(const QRect& iconGeometry) {
     iconGeometry_ = iconGeometry;
     cursor_ = QCursor::pos();
-    translucent_ = useTranslucentFrame(*this);
+    // Translucency is a property of the native window: decided once, before it exists.
+    if (!testAttribute(Qt::WA_WState_Created))
+        translucent_ = useTranslucentFrame(*this);
     adjustSize();
     place();
     show();
