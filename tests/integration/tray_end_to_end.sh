@@ -1,7 +1,8 @@
 # testenv: --xorg --tray --pulse --dbus --system-bus
 # timeout: 240
 # The tray application end to end, on an Xorg display (gamma ramps that round-trip) with a tray
-# host, PulseAudio and a logind stand-in: launch, `mirl start 1` from a second process, the
+# host, PulseAudio and a logind stand-in: launch, the popover opened and closed by clicks and
+# Escape, `mirl start 1` from a second process, the
 # countdown in the tray, the pre-sleep panel appearing without taking the focus from the window
 # the user types in, +10 by a click, `mirl status --json` with the extended time, a second
 # launch and `mirl --minutes` handing over, `mirl cancel`, and a quit in the middle of a second session; the volume
@@ -66,6 +67,37 @@ within 15 tray_icon || fail "no tray item in the tray host"
 icon=$(tray_icon)
 picture() { xwd -silent -id "$icon" | md5sum; }
 idle_picture=$(picture)
+
+# A click on the icon opens the popover under it; Escape, a click elsewhere and another click on
+# the icon close it.
+popover() {
+    for w in $(xdotool search --onlyvisible --name '^Mirl$' 2>/dev/null); do
+        xdotool getwindowgeometry "$w" | grep -q "Geometry: 342x" && { echo "$w"; return 0; }
+    done
+    return 1
+}
+click_icon() {
+    eval "$(xdotool getwindowgeometry --shell "$icon")"
+    xdotool mousemove --sync $((X + 8)) $((Y + 8)) click 1
+}
+click_icon
+within 5 popover || fail "a click on the tray icon opens no popover"
+eval "$(xdotool getwindowgeometry --shell "$(popover)")"
+[ "$Y" -ge 28 ] || fail "the popover covers the tray (top at $Y)"
+xdotool key Escape
+within 5 sh -c '! xdotool search --onlyvisible --name "^Mirl$" | while read w; do xdotool getwindowgeometry "$w"; done | grep -q "Geometry: 342x"' ||
+    fail "Escape does not close the popover"
+click_icon
+within 5 popover || fail "the popover does not open again"
+xdotool mousemove --sync 300 900 click 1
+within 5 sh -c '! xdotool search --onlyvisible --name "^Mirl$" | while read w; do xdotool getwindowgeometry "$w"; done | grep -q "Geometry: 342x"' ||
+    fail "a click elsewhere does not close the popover"
+click_icon
+within 5 popover || fail "the popover does not open a third time"
+sleep 0.5
+click_icon
+within 5 sh -c '! xdotool search --onlyvisible --name "^Mirl$" | while read w; do xdotool getwindowgeometry "$w"; done | grep -q "Geometry: 342x"' ||
+    fail "a click on the icon does not close the open popover"
 
 # The window the user is typing in.
 xmessage -geometry 400x120+80+700 "Someone is typing here" &

@@ -14,7 +14,8 @@ namespace mirl {
 
 namespace {
 
-// A click on the tray icon that closes the popover arrives at the icon right afterwards.
+// A click on the tray icon that closes the popover (a click outside it) arrives at the icon right
+// afterwards, and must not open it again.
 constexpr qint64 kReopenGuardMs = 300;
 constexpr int kFrame = 1;
 
@@ -35,7 +36,7 @@ void Popover::toggle(const QRect& iconGeometry) {
         hide();
         return;
     }
-    if (hiddenAt_.isValid() && hiddenAt_.elapsed() < kReopenGuardMs)
+    if (closedOverIcon_ && hiddenAt_.isValid() && hiddenAt_.elapsed() < kReopenGuardMs)
         return;
     popUp(iconGeometry);
 }
@@ -75,6 +76,8 @@ void Popover::keyPressEvent(QKeyEvent* event) {
 
 void Popover::hideEvent(QHideEvent* event) {
     hiddenAt_.start();
+    // Where the host does not say where the icon is, any click may have been on it.
+    closedOverIcon_ = iconGeometry_.isEmpty() || iconGeometry_.contains(QCursor::pos());
     QWidget::hideEvent(event);
 }
 

@@ -35,6 +35,7 @@ private:
     QRect iconGeometry_;
     QPoint cursor_;
     QElapsedTimer hiddenAt_;
+    bool closedOverIcon_ = false;
     bool translucent_ = false;
 };
 

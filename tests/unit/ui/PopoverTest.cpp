@@ -1,6 +1,7 @@
 #include "ui/tray/Popover.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QLineEdit>
 #include <QTest>
 #include <QVBoxLayout>
@@ -48,8 +49,20 @@ TEST(Popover, OpensBesideTheIconAndTheClosingClickDoesNotReopenIt) {
 
     popover.toggle(QRect(200, 0, 24, 24));
     EXPECT_FALSE(popover.isVisible());
-    // The click on the icon that closed the popover reaches the icon right afterwards.
+
+    // A click on the icon closes the open popover (as a click outside it), then reaches the
+    // icon right afterwards: that one does not open it again.
+    popover.popUp(QRect(200, 0, 24, 24));
+    QCursor::setPos(210, 10);
     popover.hide();
     popover.toggle(QRect(200, 0, 24, 24));
     EXPECT_FALSE(popover.isVisible());
+
+    // A click elsewhere closed it: the icon opens it again at once.
+    popover.popUp(QRect(200, 0, 24, 24));
+    QCursor::setPos(600, 500);
+    popover.hide();
+    popover.toggle(QRect(200, 0, 24, 24));
+    EXPECT_TRUE(popover.isVisible());
+    popover.hide();
 }
