@@ -10,6 +10,7 @@
 #include "ui/control/StartSection.h"
 #include "ui/control/ViewStyle.h"
 
+#include <QFocusEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -108,16 +109,26 @@ void ControlView::addShortcut(const QKeySequence& keys, const std::function<void
     connect(shortcut, &QShortcut::activated, this, [action] { action(); });
 }
 
+QWidget* ControlView::primaryControl() const {
+    return session_.timer().isRunning() ? static_cast<QWidget*>(countdown_->cancelButton())
+                                        : start_->customField();
+}
+
+void ControlView::focusInEvent(QFocusEvent* event) {
+    // Given the focus as a whole (a window opening): the custom field, or "Cancel" while a
+    // timer runs. Tab never stops here: the view itself takes no focus.
+    QWidget::focusInEvent(event);
+    primaryControl()->setFocus(event->reason());
+}
+
 void ControlView::showTimerState() {
     const bool running = session_.timer().isRunning();
     // Keep the keyboard where it makes sense when one half replaces the other.
     const bool hadFocus = isAncestorOf(focusWidget());
     start_->setVisible(!running);
     countdown_->setVisible(running);
-    QWidget* primary = running ? static_cast<QWidget*>(countdown_->cancelButton()) : start_->customField();
-    setFocusProxy(primary);
     if (hadFocus)
-        primary->setFocus();
+        primaryControl()->setFocus();
 }
 
 } // namespace mirl

@@ -50,8 +50,12 @@ public:
     static constexpr int kContentWidth = 300;
     static constexpr int kInset = 20;
 
+protected:
+    void focusInEvent(QFocusEvent* event) override;
+
 private:
     QWidget* header();
+    QWidget* primaryControl() const;
     QToolButton* headerButton(Symbol symbol, const QString& tip, const std::function<void()>& action);
     void addShortcut(const QKeySequence& keys, const std::function<void()>& action);
     void showTimerState();

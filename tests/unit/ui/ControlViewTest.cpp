@@ -9,6 +9,7 @@
 #include "ui/control/StartSection.h"
 #include "ui/control/SwitchButton.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -170,4 +171,31 @@ TEST_F(ControlViewTest, HeaderButtonsForMissingWindowsAreDisabled) {
     QTest::mouseClick(view->preferencesButton(), Qt::LeftButton);
     EXPECT_EQ(preferences, 1);
     EXPECT_TRUE(view->footer()->text().startsWith(QStringLiteral("Mirl ")));
+}
+
+TEST_F(ControlViewTest, TabWalksThroughTheControlsInReadingOrder) {
+    makeView({[] {}, [] {}, [] {}});
+    QApplication::setActiveWindow(view.get());
+    view->setFocus(); // as a window that opens does
+    EXPECT_EQ(QApplication::focusWidget(), &field());
+    const std::vector<QString> expected{QStringLiteral("go"),
+                                        QStringLiteral("detectionSwitch"),
+                                        QStringLiteral("autoFadeSwitch"),
+                                        QStringLiteral("manualControls"),
+                                        QStringLiteral("preferences"),
+                                        QStringLiteral("annotate"),
+                                        QStringLiteral("quit"),
+                                        QStringLiteral("preset15")};
+    for (const QString& name : expected) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        ASSERT_NE(QApplication::focusWidget(), nullptr);
+        EXPECT_EQ(QApplication::focusWidget()->objectName().toStdString(), name.toStdString());
+    }
+    // Space on a focused preset starts its timer, and the keyboard moves on to "Cancel".
+    for (int i = 0; i < 4; ++i)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget()->objectName().toStdString(), "preset90");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    EXPECT_DOUBLE_EQ(world.timer.totalDuration.get(), 90 * 60.0);
+    EXPECT_EQ(QApplication::focusWidget()->objectName().toStdString(), "cancel");
 }
