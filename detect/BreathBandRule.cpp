@@ -6,9 +6,13 @@ namespace mirl {
 
 BreathBandRule::Outcome BreathBandRule::step(double t, double level, std::optional<double> publishedBaseline,
                                              bool asleepPublished) {
-    blocks_.push_back({t, level});
+    // Only the first two minutes make the baseline; later blocks are counted, not kept, so that
+    // a night does not pile them up.
+    ++blocksSeen_;
+    if (t <= baselineSeconds)
+        blocks_.push_back({t, level});
     Outcome out;
-    out.blocksSeen = blocks_.size();
+    out.blocksSeen = blocksSeen_;
 
     // Until the main thread has published a baseline, every block from 120 s on computes it
     // again (the same value).
@@ -35,7 +39,7 @@ BreathBandRule::Outcome BreathBandRule::step(double t, double level, std::option
 }
 
 void BreathBandRule::reset() {
-    blocks_.clear();
+    clearBlocks();
     smoothed_ = 0;
     streakStart_.reset();
 }

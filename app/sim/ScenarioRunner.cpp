@@ -110,16 +110,19 @@ void ScenarioRunner::advanceTo(double seconds) {
     VirtualScheduler& scheduler = world_->scheduler;
     const TimePoint target = addSeconds(world_->start, seconds);
     // One due time at a time, so that a suspend request stops everything after it.
-    while (!asleep_) {
+    for (std::uint64_t n = 1; !asleep_; ++n) {
         const auto next = scheduler.nextDue();
         if (!next || *next > target)
             break;
         scheduler.advanceTo(*next);
+        if (n % 65536 == 0)
+            world_->forgetFakeHistory();
     }
     if (asleep_)
         scheduler.sleepThrough(target - scheduler.now());
     else
         scheduler.advanceTo(target);
+    world_->forgetFakeHistory();
 }
 
 void ScenarioRunner::fallAsleep() {
