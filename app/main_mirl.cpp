@@ -1,5 +1,7 @@
 // The Mirl application: a short dispatcher over the launch modes.
 
+#include "app/mirl/MicSmoke.h"
+#include "app/mirl/PreferencesWindowHost.h"
 #include "app/mirl/ReviewWindowHost.h"
 #include "app/shell/Application.h"
 #include "app/shell/MirlServices.h"
@@ -16,11 +18,13 @@ using namespace mirl;
 namespace {
 
 void printUsage() {
-    std::printf("Usage: mirl [--minutes N] [--version]\n"
+    std::printf("Usage: mirl [--minutes N] [--mic-smoke] [--preferences] [--version]\n"
                 "       mirl review\n"
-                "  --minutes N   run a whole sleep session of N minutes in this terminal\n"
-                "  --version     print the version\n"
-                "  review        open the review window of past sessions\n");
+                "  --minutes N     run a whole sleep session of N minutes in this terminal\n"
+                "  --mic-smoke     capture ten seconds and say whether the microphone is heard\n"
+                "  --preferences   open the preferences window\n"
+                "  --version       print the version\n"
+                "  review          open the review window of past sessions\n");
 }
 
 /// The minutes after "--minutes", 0 when absent, -1 when not a whole number from 1 to 1440.
@@ -36,8 +40,12 @@ int minutesArgument(const QStringList& args) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (micSmokeRequested(argc, argv)) // before anything else: it ends the process
+        return runMicSmoke(argc, argv);
     if (argc > 1 && std::strcmp(argv[1], "review") == 0)
         return runReviewCommand(argc, argv);
+    if (wantsPreferences(argc, argv))
+        return runPreferencesCommand(argc, argv);
     auto app = makeApplication(argc, argv);
     const QStringList args = QCoreApplication::arguments();
     if (args.contains(QStringLiteral("--version"))) {
