@@ -6,10 +6,12 @@ namespace mirl {
 
 BreathBandRule::Outcome BreathBandRule::step(double t, double level, std::optional<double> publishedBaseline,
                                              bool asleepPublished) {
-    // Only the first two minutes make the baseline; later blocks are counted, not kept, so that
-    // a night does not pile them up.
+    // Only the first two minutes make the baseline; of the later blocks only the latest is
+    // kept (the others are counted), so that a night does not pile them up.
     ++blocksSeen_;
-    if (t <= baselineSeconds)
+    if (t > baselineSeconds && !blocks_.empty() && blocks_.back().t > baselineSeconds)
+        blocks_.back() = {t, level};
+    else
         blocks_.push_back({t, level});
     Outcome out;
     out.blocksSeen = blocksSeen_;

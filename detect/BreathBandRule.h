@@ -42,7 +42,8 @@ public:
         blocksSeen_ = 0;
     }
 
-    /// The blocks of the baseline period (t <= 120 s) stepped since the last reset.
+    /// The blocks of the baseline period (t <= 120 s) stepped since the last reset, and the
+    /// latest block after it.
     const std::vector<Block>& blocks() const { return blocks_; }
     double smoothed() const { return smoothed_; }
     std::optional<double> streakStart() const { return streakStart_; }

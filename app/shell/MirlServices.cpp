@@ -83,9 +83,7 @@ MirlServices::MirlServices(AlertPanel& alertPanel)
                },
                std::make_unique<FeatureSoundClassifier>()}),
       sleepWatch([this] { engines.orchestrator.systemWillSleep(); },
-                 [this] { engines.orchestrator.systemDidWake(); }, console) {
-    microphone.noDevice();
-}
+                 [this] { engines.orchestrator.systemDidWake(); }, console) {}
 
 MirlServices::~MirlServices() = default;
 
