@@ -30,11 +30,9 @@ bool appliesWhileAsleep(const std::string& action) {
 
 TimePoint scenarioStartTime(const std::string& localDateTime) {
     std::tm tm{};
-    int used = 0;
     if (std::sscanf(localDateTime.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d", &tm.tm_year, &tm.tm_mon, &tm.tm_mday,
                     &tm.tm_hour, &tm.tm_min, &tm.tm_sec) < 5)
         throw std::invalid_argument("not a local date-time: " + localDateTime);
-    (void)used;
     tm.tm_year -= 1900;
     tm.tm_mon -= 1;
     tm.tm_isdst = -1;
@@ -49,13 +47,23 @@ ScenarioRunner::ScenarioRunner(Scenario scenario, std::filesystem::path dataFold
     }
     ::setenv("TZ", scenario_.timezone.c_str(), 1);
     ::tzset();
-    std::filesystem::create_directories(dataFolder_);
-    world_ = std::make_unique<SimWorld>(scenarioStartTime(scenario_.start), dataFolder_);
-    prepare();
+    try {
+        std::filesystem::create_directories(dataFolder_);
+        world_ = std::make_unique<SimWorld>(scenarioStartTime(scenario_.start), dataFolder_);
+        prepare();
+    } catch (...) {
+        world_.reset();
+        restoreZone();
+        throw;
+    }
 }
 
 ScenarioRunner::~ScenarioRunner() {
     world_.reset();
+    restoreZone();
+}
+
+void ScenarioRunner::restoreZone() {
     if (hadTz_)
         ::setenv("TZ", previousTz_.c_str(), 1);
     else
