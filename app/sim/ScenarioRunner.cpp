@@ -203,10 +203,13 @@ void ScenarioRunner::apply(const ScenarioStep& step) {
             session.systemDidWake();
         }
     } else if (a == "device_change") {
+        // A headset plugged in: a new default output (with its own volume) and a new default
+        // input under the running capture.
         const std::uint32_t next = w.audio.defaultOutput + 1;
         const auto current = w.audio.outputs[w.audio.defaultOutput].volume;
         w.audio.outputs[next].volume = f.contains("volume") ? std::optional(f["volume"].get<int>()) : current;
         w.audio.switchDefaultOutput(next);
+        w.microphone.announce(CaptureChange::defaultSourceChanged);
     } else if (a == "quit") {
         w.terminate();
         endedBy_ = "quit";
