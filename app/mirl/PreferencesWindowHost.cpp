@@ -4,7 +4,9 @@
 #include "journal/SessionLogger.h"
 #include "platform/linux/InstalledResources.h"
 #include "platform/linux/LinuxActivityProbes.h"
+#include "platform/linux/PulseAudioControl.h"
 #include "platform/linux/PulseAudioPlayer.h"
+#include "platform/linux/PulseInputDevices.h"
 #include "platform/linux/QSettingsStore.h"
 #include "platform/linux/QtScheduler.h"
 #include "platform/linux/TerminationSignals.h"
@@ -64,7 +66,10 @@ int runPreferencesCommand(int argc, char** argv) {
     LinuxActivityProbes probes;
     WakeSound wakeSound(clock, scheduler, journal, console, players, resources, probes);
 
-    PreferencesWindowHost host(settings, &wakeSound, nullptr, [&journal] { return journal.dataFolder(); });
+    PulseAudioControl audio(scheduler);
+    PulseInputDevices microphones(audio);
+    PreferencesWindowHost host(settings, &wakeSound, &microphones,
+                               [&journal] { return journal.dataFolder(); });
     TerminationSignals quitOnSignal([](int) { QApplication::quit(); });
     host.present();
     const int status = QApplication::exec();
