@@ -46,16 +46,19 @@ int main(int argc, char** argv) {
         return runReviewCommand(argc, argv);
     if (wantsPreferences(argc, argv))
         return runPreferencesCommand(argc, argv);
+    // Answered before any toolkit starts, so that nothing else reaches the terminal.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("Mirl %s\n", kVersion);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            printUsage();
+            return 0;
+        }
+    }
     auto app = makeApplication(argc, argv);
     const QStringList args = QCoreApplication::arguments();
-    if (args.contains(QStringLiteral("--version"))) {
-        std::printf("Mirl %s\n", kVersion);
-        return 0;
-    }
-    if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
-        printUsage();
-        return 0;
-    }
     const int minutes = minutesArgument(args);
     if (minutes < 0) {
         std::fprintf(stderr, "mirl: --minutes takes a whole number from 1 to 1440\n");
