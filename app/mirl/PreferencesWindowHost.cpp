@@ -32,7 +32,8 @@ PreferencesWindowHost::PreferencesWindowHost(Settings& settings, WakeSound* wake
                               .wakeSound = wakeSound,
                               .autostart = autostart_ ? &*autostart_ : nullptr,
                               .dataFolder = std::move(dataFolder),
-                              .openUrl = {}});
+                              .openUrl = {},
+                              .watchDevices = std::move(watch)});
 }
 
 void PreferencesWindowHost::present() {

@@ -97,8 +97,9 @@ int runTrayApplication(QApplication& app) {
     };
 
     ReviewWindowOpener review(services);
-    PreferencesWindowHost preferences(services.settings, &services.engines.wakeSound, &services.inputs,
-                                      [&services] { return services.logger.dataFolder(); });
+    PreferencesWindowHost preferences(
+        services.settings, &services.engines.wakeSound, &services.inputs,
+        [&services] { return services.logger.dataFolder(); }, &services.audio);
     ControlViewActions actions;
     actions.openPreferences = [&preferences] { preferences.present(); };
     actions.openAnnotation = [&review] { review.open(); };
