@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace mirl {
 
@@ -131,7 +132,14 @@ void SessionLogger::closeLocked() {
 void SessionLogger::pruneOldFiles(int days) {
     if (!root_ || days < 1)
         return;
-    const TimePoint cutoff = clock_.now() - std::chrono::seconds(static_cast<long long>(days) * 86400);
+    // In seconds and nanoseconds, as the file system keeps them: now - days x 86400 s does not
+    // fit the clock's 64-bit nanoseconds for huge day counts, nor does a far-future date of a
+    // file. A cutoff before any representable date keeps everything.
+    const auto sinceEpoch = clock_.now().time_since_epoch();
+    const auto nowSeconds = std::chrono::floor<std::chrono::seconds>(sinceEpoch);
+    const std::pair<long long, long long> cutoff{
+        static_cast<long long>(nowSeconds.count()) - static_cast<long long>(days) * 86400,
+        static_cast<long long>(std::chrono::nanoseconds(sinceEpoch - nowSeconds).count())};
     const fs::path folder = ensureFolders();
     for (const char* sub : {"sessions", "recordings"}) {
         std::error_code ec;
@@ -144,8 +152,7 @@ void SessionLogger::pruneOldFiles(int days) {
             struct stat st {};
             if (::lstat(it->path().c_str(), &st) != 0)
                 continue;
-            const TimePoint modified = TimePoint{std::chrono::duration_cast<TimePoint::duration>(
-                std::chrono::seconds(st.st_mtim.tv_sec) + std::chrono::nanoseconds(st.st_mtim.tv_nsec))};
+            const std::pair<long long, long long> modified{st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
             if (modified < cutoff) {
                 std::error_code removeError;
                 fs::remove_all(it->path(), removeError);

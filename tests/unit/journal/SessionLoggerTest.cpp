@@ -7,6 +7,7 @@
 
 #include <fcntl.h>
 #include <fstream>
+#include <limits>
 #include <map>
 #include <sstream>
 #include <sys/stat.h>
@@ -46,6 +47,13 @@ void setModified(const fs::path& p, TimePoint t) {
     timespec times[2];
     times[0].tv_sec = times[1].tv_sec = ns / 1000000000;
     times[0].tv_nsec = times[1].tv_nsec = ns % 1000000000;
+    ::utimensat(AT_FDCWD, p.c_str(), times, AT_SYMLINK_NOFOLLOW);
+}
+
+void setModifiedSeconds(const fs::path& p, long long seconds) {
+    timespec times[2];
+    times[0].tv_sec = times[1].tv_sec = static_cast<time_t>(seconds);
+    times[0].tv_nsec = times[1].tv_nsec = 0;
     ::utimensat(AT_FDCWD, p.c_str(), times, AT_SYMLINK_NOFOLLOW);
 }
 
@@ -202,6 +210,26 @@ TEST_F(SessionLoggerTest, PruningDeletesOnlyEntriesOlderThanTheCutoff) {
     EXPECT_TRUE(fs::exists(root / "sessions" / "at-cutoff.jsonl"));
     EXPECT_TRUE(fs::exists(root / "recordings" / "audio-new.m4a"));
     EXPECT_TRUE(fs::exists(root / "annotations.jsonl"));
+}
+
+TEST_F(SessionLoggerTest, RotationBeyondTheClocksRangeKeepsEverything) {
+    logger.dataFolder();
+    const auto aged = root / "sessions" / "aged.jsonl";
+    const auto farFuture = root / "recordings" / "audio-far-future.m4a"; // a clock set wrong once
+    std::ofstream(aged) << "x";
+    std::ofstream(farFuture) << "x";
+    setModified(aged, clock.now() - std::chrono::hours(24 * 61));
+    setModifiedSeconds(farFuture, 32503680000); // the year 3000, beyond 64-bit nanoseconds
+    // About 106,751 days is where the cutoff's nanoseconds overflow; a user writing a huge
+    // number means "keep for ever".
+    for (int days : {106752, 150000, 200000, 365000, 1000000, std::numeric_limits<int>::max()}) {
+        logger.pruneOldFiles(days);
+        EXPECT_TRUE(fs::exists(aged)) << days;
+        EXPECT_TRUE(fs::exists(farFuture)) << days;
+    }
+    logger.pruneOldFiles(60);
+    EXPECT_FALSE(fs::exists(aged));
+    EXPECT_TRUE(fs::exists(farFuture)) << "a file from the future is not old";
 }
 
 TEST_F(SessionLoggerTest, StampUsesLocalTime) {
