@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
     QtScheduler scheduler;
     StderrConsole console;
     auto settingsFile = QSettingsStore::defaultFile();
-    QSettingsStore store(settingsFile.value_or("Mirl.conf"));
+    QSettingsStore store(settingsFile.value_or("Mirl.conf"), &console);
     Settings settings(store);
     auto dataHome = xdg::dataHome();
     SessionLogger logger(clock, dataHome ? std::optional(*dataHome / "Mirl") : std::nullopt,
@@ -62,14 +62,17 @@ int main(int argc, char** argv) {
         logger.pruneOldFiles(rotationDays);
 
     // A previous Mirl that died mid-fade left the screen and the volume changed: put them back
-    // before anything else touches them.
+    // before anything else touches them (the volume as soon as the sound server is there).
     PulseAudioControl audio(scheduler);
     SystemVolumeMonitor volumeMonitor(audio, logger);
     SystemAudio systemAudio(audio, volumeMonitor, scheduler, logger);
-    if (auto stateFile = RestoreStateFile::defaultFile()) {
-        SysfsBacklight panel;
-        recoverAfterCrash(*stateFile, {&panel, &systemAudio}, console);
-    }
+    RestoreStateFile restoreState(RestoreStateFile::defaultFile().value_or("restore-state.json"), console);
+    restoreState.onFailure = [&logger](std::string_view part, const std::string& why) {
+        logger.log("restore_state_unwritable", {{"part", std::string(part)}, {"error", why}});
+    };
+    SysfsBacklight panel;
+    CrashRecovery recovery(restoreState, {&panel, &systemAudio}, console);
+    recovery.recover();
     TerminationSignals terminationRoute([](int) { QCoreApplication::quit(); });
 
     SystemdPower power;

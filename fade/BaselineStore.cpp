@@ -3,23 +3,41 @@
 #include "core/probes/DayNight.h"
 
 #include <string>
+#include <utility>
 
 namespace mirl {
 
 BaselineStore::BaselineStore(Outputs outputs, ActivityProbes& probes, const Clock& clock, EventSink& events,
                              RestoreState& restoreState)
-    : outputs_(outputs), probes_(probes), clock_(clock), events_(events), restoreState_(restoreState) {}
+    : outputs_(outputs), probes_(probes), clock_(clock), events_(events), restoreState_(restoreState),
+      soundServerWatch_(outputs_.volume.listenToDefaultOutput([this] { setPendingVolume(); })) {}
 
-void BaselineStore::captureInitialVolume(int v) {
+bool BaselineStore::captureInitialVolume(int v) {
     if (initialVolume_)
-        return;
-    restoreState_.remember(restore_parts::volume, {{"percent", static_cast<long long>(v)}});
+        return true;
+    if (pendingVolume_) {
+        // The last restore could not set it: it is still the user's own volume, and recorded.
+        initialVolume_ = std::exchange(pendingVolume_, std::nullopt);
+        return true;
+    }
+    // Held even when it cannot be recorded, so that the normal restore still puts it back.
     initialVolume_ = v;
+    return restoreState_.remember(restore_parts::volume, {{"percent", static_cast<long long>(v)}});
+}
+
+void BaselineStore::setPendingVolume() {
+    if (!pendingVolume_ || initialVolume_)
+        return;
+    if (!outputs_.volume.setVolume(*pendingVolume_, "baseline_restore"))
+        return;
+    pendingVolume_.reset();
+    restoreState_.forget(restore_parts::volume);
 }
 
 void BaselineStore::clearInitialVolume() {
     initialVolume_.reset();
-    restoreState_.forget(restore_parts::volume);
+    if (!pendingVolume_)
+        restoreState_.forget(restore_parts::volume);
 }
 
 void BaselineStore::restore(std::string_view reason) {
@@ -27,10 +45,15 @@ void BaselineStore::restore(std::string_view reason) {
     outputs_.brightness.restore();
     outputs_.nightShift.disable();
     outputs_.gamma.restore();
-    if (initialVolume_)
-        outputs_.volume.setVolume(*initialVolume_, "baseline_restore");
+    const bool volumeSet = !initialVolume_ || outputs_.volume.setVolume(*initialVolume_, "baseline_restore");
     events_.log("baseline_restored", {{"reason", std::string(reason)},
                                       {"volume", static_cast<long long>(initialVolume_.value_or(-1))}});
+    if (!volumeSet) {
+        // The sound server is away: the baseline stays recorded and goes back when it returns.
+        events_.log("baseline_volume_pending", {{"volume", static_cast<long long>(*initialVolume_)}});
+        pendingVolume_ = std::exchange(initialVolume_, std::nullopt);
+        return;
+    }
     clearInitialVolume();
 }
 

@@ -1,6 +1,7 @@
 #include "journal/SessionLogger.h"
 
 #include "journal/JsonLine.h"
+#include "runtime/PrivateFiles.h"
 #include "runtime/WriteAll.h"
 
 #include <cerrno>
@@ -17,16 +18,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr mode_t kFolderMode = 0700;
 constexpr mode_t kFileMode = 0600;
 
 void makeFolder(const fs::path& path) {
-    std::error_code ec;
-    if (fs::is_directory(path, ec))
-        return;
-    if (path.has_parent_path() && path.parent_path() != path)
-        makeFolder(path.parent_path());
-    ::mkdir(path.c_str(), kFolderMode);
+    makePrivateFolder(path); // a failure shows when the log cannot be created
 }
 
 } // namespace

@@ -6,10 +6,13 @@
 
 namespace mirl {
 
-/// A backlight whose level the test sets; records every write. With answers false, reads
-/// give nothing (no display answers) and writes are refused.
+/// A backlight whose levels the test sets: the panel "fake:panel" (`level`) and any other
+/// displays in `others`; records every write. With answers false, reads give nothing (no display
+/// answers) and writes are refused.
 class FakeBacklight final : public Backlight {
 public:
+    static constexpr const char* panelId = "fake:panel";
+
     std::optional<float> readLevel() override {
         ++reads;
         if (!answers)
@@ -21,13 +24,54 @@ public:
         if (!answers)
             return false;
         level = value;
+        for (auto& other : others)
+            other.level = value;
         return true;
+    }
+    std::vector<DisplayLevel> readLevels() override {
+        ++reads;
+        if (!answers)
+            return {};
+        std::vector<DisplayLevel> all{{panelId, level}};
+        all.insert(all.end(), others.begin(), others.end());
+        return all;
+    }
+    std::vector<std::string> writeLevels(const std::vector<DisplayLevel>& levels) override {
+        levelWrites.push_back(levels);
+        std::vector<std::string> took;
+        if (!answers)
+            return took;
+        for (const DisplayLevel& wanted : levels) {
+            if (wanted.id == panelId) {
+                level = wanted.level;
+                writes.push_back(wanted.level);
+                took.push_back(wanted.id);
+            }
+            for (auto& other : others)
+                if (other.id == wanted.id) {
+                    other.level = wanted.level;
+                    took.push_back(wanted.id);
+                }
+        }
+        return took;
+    }
+
+    /// The level of a display by its identifier; nothing when there is none.
+    std::optional<float> levelOf(const std::string& id) const {
+        if (id == panelId)
+            return level;
+        for (const auto& other : others)
+            if (other.id == id)
+                return other.level;
+        return std::nullopt;
     }
 
     float level = 0.8f;
+    std::vector<DisplayLevel> others;
     bool answers = true;
     int reads = 0;
-    std::vector<float> writes;
+    std::vector<float> writes; ///< every level written to the panel
+    std::vector<std::vector<DisplayLevel>> levelWrites;
 };
 
 } // namespace mirl

@@ -4,6 +4,7 @@
 #include "platform/linux/DdcBus.h"
 #include "runtime/SerialQueue.h"
 
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -29,6 +30,9 @@ public:
 
     std::optional<float> readLevel() override;
     bool writeLevel(float level) override;
+    /// Each monitor as "ddc:<its id>".
+    std::vector<DisplayLevel> readLevels() override;
+    std::vector<std::string> writeLevels(const std::vector<DisplayLevel>& levels) override;
 
     /// The monitors found so far (empty until detection ends), with their last seen levels.
     std::vector<Monitor> monitors() const;
@@ -40,17 +44,22 @@ public:
 private:
     void detect();
     void refresh();
+    /// Asks the worker for a refresh of the levels seen, unless one is queued. Under mutex_.
+    bool refreshDueLocked();
+    /// Asks the worker to write what is pending, unless a write is queued. Under mutex_.
+    bool writeDueLocked();
     void writePending();
 
     std::unique_ptr<DdcBus> bus_; // used on the worker only
     const bool available_;
     mutable std::mutex mutex_;
-    std::vector<Monitor> monitors_;     // guarded by mutex_
-    std::optional<float> pendingLevel_; // guarded by mutex_
-    bool detected_ = false;             // guarded by mutex_
-    bool writeQueued_ = false;          // guarded by mutex_
-    bool refreshQueued_ = false;        // guarded by mutex_
-    SerialQueue queue_{"Mirl.DDC"};     // last, so that it drains before the rest goes
+    std::vector<Monitor> monitors_;              // guarded by mutex_
+    std::optional<float> pendingLevel_;          // for every monitor; guarded by mutex_
+    std::map<std::string, float> pendingLevels_; // by monitor id, newer than pendingLevel_; guarded by mutex_
+    bool detected_ = false;                      // guarded by mutex_
+    bool writeQueued_ = false;                   // guarded by mutex_
+    bool refreshQueued_ = false;                 // guarded by mutex_
+    SerialQueue queue_{"Mirl.DDC"};              // last, so that it drains before the rest goes
 };
 
 } // namespace mirl

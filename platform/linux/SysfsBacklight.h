@@ -29,12 +29,17 @@ public:
 
     std::optional<float> readLevel() override;
     bool writeLevel(float level) override;
+    /// Each device as "backlight:<device>".
+    std::vector<DisplayLevel> readLevels() override;
+    std::vector<std::string> writeLevels(const std::vector<DisplayLevel>& levels) override;
 
     const std::vector<Device>& devices() const { return devices_; }
     /// The level of one device, for diagnostics.
     std::optional<float> levelOf(const Device& device) const;
 
 private:
+    static std::string idOf(const Device& device) { return "backlight:" + device.name; }
+    bool writeDevice(const Device& device, float level);
     bool writeThroughLogind(const Device& device, long long raw);
 
     std::filesystem::path root_;
