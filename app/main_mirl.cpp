@@ -1,5 +1,6 @@
 // The Mirl application's composition root.
 
+#include "app/mirl/ReviewWindowHost.h"
 #include "core/settings/Settings.h"
 #include "core/settings/SettingsKeys.h"
 #include "core/timer/SleepTimerModel.h"
@@ -21,6 +22,7 @@
 #include <QStringList>
 
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 using namespace mirl;
@@ -29,13 +31,17 @@ namespace {
 
 void printUsage() {
     std::printf("Usage: mirl [--minutes N] [--version]\n"
+                "       mirl review\n"
                 "  --minutes N   run a sleep timer of N minutes in this terminal\n"
-                "  --version     print the version\n");
+                "  --version     print the version\n"
+                "  review        open the review window of past sessions\n");
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 1 && std::strcmp(argv[1], "review") == 0)
+        return runReviewCommand(argc, argv);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Mirl"));
     const QStringList args = QCoreApplication::arguments();

@@ -14,6 +14,7 @@
 #include "journal/SessionLogger.h"
 #include "platform/fake/FakeOutputPlaybackProbe.h"
 #include "runtime/VirtualScheduler.h"
+#include "tests/support/MemoryAudioReader.h"
 #include "tests/support/TestPaths.h"
 
 #include <benchmark/benchmark.h>
@@ -51,22 +52,6 @@ const std::vector<float>& room() {
     return x;
 }
 
-class MemoryReader final : public AudioFileReader {
-public:
-    explicit MemoryReader(const std::vector<float>& x) : x_(x) {}
-    double sampleRate() const override { return kRate; }
-    int channels() const override { return 1; }
-    std::int64_t lengthFrames() const override { return static_cast<std::int64_t>(x_.size()); }
-    std::vector<float> read(std::int64_t position, std::size_t frames) override {
-        const auto from = std::min(x_.size(), static_cast<std::size_t>(position));
-        const auto to = std::min(x_.size(), from + frames);
-        return {x_.begin() + static_cast<std::ptrdiff_t>(from), x_.begin() + static_cast<std::ptrdiff_t>(to)};
-    }
-
-private:
-    const std::vector<float>& x_;
-};
-
 class NullSink final : public EventSink {
 public:
     void log(std::string_view, const EventPayload& payload) override { bytes += payload.dump().size(); }
@@ -93,7 +78,7 @@ void BM_Chain(benchmark::State& state) {
         SessionLogger logger(scheduler, dir.path(), "bench");
         logger.startSession();
         OfflineReplay replay(scheduler, logger, std::make_unique<FeatureSoundClassifier>());
-        MemoryReader reader(room());
+        test::MemoryAudioReader reader(room(), kRate);
         benchmark::DoNotOptimize(replay.run(reader));
         logger.endSession("bench");
     }

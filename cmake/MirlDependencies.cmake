@@ -31,3 +31,32 @@ target_include_directories(mirl_ddcutil INTERFACE ${DDCUTIL_INCLUDE_DIRS})
 pkg_check_modules(GIO REQUIRED IMPORTED_TARGET gio-2.0)
 add_library(mirl_gio INTERFACE)
 target_link_libraries(mirl_gio INTERFACE PkgConfig::GIO)
+
+# Wayland: the client library, and client code generated at build time from the protocol
+# descriptions of wayland-protocols (mirl_wayland_protocol).
+pkg_check_modules(WAYLAND REQUIRED IMPORTED_TARGET wayland-client)
+pkg_get_variable(MIRL_WAYLAND_PROTOCOLS_DIR wayland-protocols pkgdatadir)
+if(NOT MIRL_WAYLAND_PROTOCOLS_DIR)
+    message(FATAL_ERROR "wayland-protocols is not installed")
+endif()
+find_program(MIRL_WAYLAND_SCANNER wayland-scanner REQUIRED)
+add_library(mirl_wayland INTERFACE)
+target_link_libraries(mirl_wayland INTERFACE PkgConfig::WAYLAND)
+
+# mirl_wayland_protocol(<target> <path below wayland-protocols' folder>): generates
+# generated/wayland/<name>-client-protocol.h and its glue code and builds them into <target>.
+function(mirl_wayland_protocol target xml)
+    get_filename_component(name ${xml} NAME_WE)
+    set(out ${CMAKE_BINARY_DIR}/generated/wayland)
+    set(header ${out}/${name}-client-protocol.h)
+    set(code ${out}/${name}-protocol.c)
+    add_custom_command(
+        OUTPUT ${header} ${code}
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${out}
+        COMMAND ${MIRL_WAYLAND_SCANNER} client-header ${MIRL_WAYLAND_PROTOCOLS_DIR}/${xml} ${header}
+        COMMAND ${MIRL_WAYLAND_SCANNER} private-code ${MIRL_WAYLAND_PROTOCOLS_DIR}/${xml} ${code}
+        DEPENDS ${MIRL_WAYLAND_PROTOCOLS_DIR}/${xml}
+        COMMENT "Generating the Wayland client code of ${name}")
+    target_sources(${target} PRIVATE ${header} ${code})
+    target_include_directories(${target} PUBLIC ${CMAKE_BINARY_DIR}/generated)
+endfunction()

@@ -11,15 +11,26 @@ DetectionChain::DetectionChain(Deps deps, std::unique_ptr<SoundClassifier> class
 DetectionChain::~DetectionChain() = default;
 
 void DetectionChain::start() {
-    resetFormat();
-    breath_.setEnabled(true);
+    start(Detectors{});
+}
+
+void DetectionChain::start(Detectors detectors) {
+    breathRateOn_ = detectors.breathRate;
+    breathBandOn_ = detectors.breathBand;
+    started_ = true;
+    breath_.setEnabled(detectors.breathRate);
+    // A band detector switched off must not show an earlier session's asleep time: a rate of 0
+    // leaves it stopped with its published values cleared, and writes nothing.
+    if (!detectors.breathBand)
+        band_.configure(0);
     breath_.setSessionStartedAt(deps_.clock.now());
     telemetryTimer_ =
         deps_.mainThread.every(toDuration(telemetryPeriodSeconds), [this] { reportTelemetry(); });
 }
 
 void DetectionChain::stop() {
-    classification_.clear();
+    started_ = false;
+    resetFormat();
     phase_.reset();
     breath_.setEnabled(false);
     breath_.reset();
@@ -35,10 +46,14 @@ void DetectionChain::resetFormat() {
 }
 
 void DetectionChain::handleBuffer(const CapturedBuffer& buffer) {
+    if (!started_)
+        return;
     ensureSetUp(buffer);
     classification_.process(buffer);
-    breath_.process(buffer);
-    band_.process(buffer);
+    if (breathRateOn_)
+        breath_.process(buffer);
+    if (breathBandOn_)
+        band_.process(buffer);
     level_.process(buffer);
 }
 
@@ -50,7 +65,8 @@ void DetectionChain::ensureSetUp(const CapturedBuffer& buffer) {
     if (!(buffer.sampleRate > 0) || buffer.channels == 0)
         return;
     classification_.restart();
-    band_.configure(buffer.sampleRate);
+    if (breathBandOn_)
+        band_.configure(buffer.sampleRate);
     analysisFormat_ = Format{buffer.sampleRate, buffer.channels};
     deps_.mainThread.post(lifetime_.guard([this, rate = buffer.sampleRate, channels = buffer.channels] {
         deps_.events.log("audio_analysis_ready",
@@ -60,9 +76,11 @@ void DetectionChain::ensureSetUp(const CapturedBuffer& buffer) {
 
 void DetectionChain::reportTelemetry() {
     const LevelMeter::Report report = level_.takeReport();
+    // An unknown idle time is written as null: 0 would read as somebody at the keyboard.
+    const std::optional<double> idle = deps_.activity.idleSeconds();
     deps_.events.log("telemetry", {{"avg_rms", report.avgRms},
                                    {"rms_samples", report.buffers},
-                                   {"user_idle_seconds", deps_.activity.idleSeconds().value_or(0)},
+                                   {"user_idle_seconds", idle ? EventPayload(*idle) : EventPayload()},
                                    {"phase", rawValue(phase_.phase.get())}});
 }
 

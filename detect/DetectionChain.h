@@ -13,6 +13,7 @@
 #include "runtime/Executor.h"
 #include "runtime/Scheduler.h"
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -25,8 +26,9 @@ namespace mirl {
 /// the offline replay does the same with decoded file audio.
 ///
 /// Thread rule: handleBuffer() runs on the capture thread (one at a time) and fans the buffer
-/// out; the format it last set up for is shared with the main thread under a lock. start(),
-/// stop(), resetFormat(), reportTelemetry() and every published value belong to the main thread.
+/// out; the format it last set up for is shared with the main thread under a lock, and which
+/// breathing detectors run is read there through atomics that start() writes. start(), stop(),
+/// resetFormat(), reportTelemetry() and every published value belong to the main thread.
 class DetectionChain {
 public:
     static constexpr double telemetryPeriodSeconds = 60.0;
@@ -49,15 +51,23 @@ public:
     BreathBandDetector& band() { return band_; }
     LevelMeter& level() { return level_; }
 
-    /// Enables the breath-rate detector from now and starts the minute telemetry. The next
-    /// valid buffer sets the classifier and the band detector up afresh.
-    void start();
-    /// Stops every consumer and returns the published values to their resting state.
+    /// Which breathing detectors run. One that is switched off gets no buffers and declares
+    /// nothing; its published values stay at rest.
+    struct Detectors {
+        bool breathRate = true;
+        bool breathBand = true;
+    };
+
+    /// Enables the breath-rate detector (when it runs) from now and starts the minute telemetry.
+    /// The next valid buffer sets the classifier and the band detector up.
+    void start(Detectors detectors);
+    void start(); // every detector
+    /// Stops every consumer, forgets the format and returns the published values to rest.
     void stop();
     /// Forgets the format set up last (a pipeline rebuild): the next valid buffer sets up again.
     void resetFormat();
 
-    /// Capture thread: one captured buffer.
+    /// Capture thread: one captured buffer; ignored unless started.
     void handleBuffer(const CapturedBuffer& buffer);
     /// Main thread: writes "telemetry" and starts a new level average.
     void reportTelemetry();
@@ -77,6 +87,9 @@ private:
     LevelMeter level_;
     std::mutex formatMutex_;
     std::optional<Format> analysisFormat_;
+    std::atomic<bool> started_{false};
+    std::atomic<bool> breathRateOn_{true};
+    std::atomic<bool> breathBandOn_{true};
     Handle telemetryTimer_;
     Lifetime lifetime_;
 };

@@ -8,9 +8,8 @@ namespace mirl {
 
 AutoFader::AutoFader(const Clock& clock, Scheduler& scheduler, const Settings& settings, EventSink& events,
                      ActivityProbes& probes)
-    : now([&clock] { return clock.now(); }),
-      idleSecondsProvider([&probes] { return probes.idleSeconds().value_or(0); }), scheduler_(scheduler),
-      settings_(settings), events_(events) {}
+    : now([&clock] { return clock.now(); }), idleSecondsProvider([&probes] { return probes.idleSeconds(); }),
+      scheduler_(scheduler), settings_(settings), events_(events) {}
 
 double AutoFader::volumeFloorTarget() const {
     return mirl::volumeFloorTarget(initialVolume_, settings_.readInt(keys::ambianceVolumeFloorPct, 35));

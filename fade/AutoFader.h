@@ -49,8 +49,9 @@ public:
     std::function<void(bool ambianceOn, bool volumeOn)> onAutopilotChange;
 
     // The engine's only sources of time and of input idleness; replaceable for simulations.
+    // The idle time is nothing when no idle facility answers.
     std::function<TimePoint()> now;
-    std::function<double()> idleSecondsProvider;
+    std::function<std::optional<double>()> idleSecondsProvider;
 
     static constexpr double targetAmbianceFinal = 1.0;
     static constexpr double overrideEscalationWindow = 1200.0;

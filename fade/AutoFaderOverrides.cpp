@@ -149,7 +149,10 @@ void AutoFader::resumeVolume(TimePoint t) {
         return;
     if (!volumeAutopilot.get() || isWaking_)
         return;
-    if (volumeResumeNeedsIdle_ && idleSecondsProvider() < volumeResumeIdleRequirement) {
+    // An unknown idle time shows no activity: the plateau alone holds the volume then, as a
+    // volume fade that never resumed would leave the user's raised volume on all night.
+    const std::optional<double> idle = volumeResumeNeedsIdle_ ? idleSecondsProvider() : std::nullopt;
+    if (idle && *idle < volumeResumeIdleRequirement) {
         channel.resumeAt = addSeconds(t, volumeResumeIdleRecheck); // try again a minute later
         return;
     }

@@ -80,8 +80,14 @@ void BrightnessController::restore() {
 std::optional<double> BrightnessController::detectOverride() {
     if (!lastAppliedLevel_ || !savedLevel_)
         return std::nullopt;
-    const float current = getBrightness();
-    if (std::abs(static_cast<double>(current) - static_cast<double>(*lastAppliedLevel_)) <= 0.04)
+    // Only a level some display gave counts: the 0.7 stand-in is nobody's change.
+    const std::optional<float> read = backlight_.readLevel();
+    if (!read)
+        return std::nullopt;
+    const float current = *read;
+    // A panel with few levels, or a monitor that rounds, never shows exactly what was written.
+    const double tolerance = std::max(overrideTolerance, backlight_.levelStep());
+    if (std::abs(static_cast<double>(current) - static_cast<double>(*lastAppliedLevel_)) <= tolerance)
         return std::nullopt;
     lastAppliedLevel_ = current;
     const int floor = floorPercent();

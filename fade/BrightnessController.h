@@ -20,6 +20,8 @@ namespace mirl {
 /// Thread rule: main thread.
 class BrightnessController {
 public:
+    static constexpr double overrideTolerance = 0.04;
+
     BrightnessController(Backlight& backlight, Settings& settings, EventSink& events,
                          RestoreState& restoreState);
 
@@ -29,6 +31,8 @@ public:
     void restore();
     /// The darkness equivalent of a brightness change made by someone else since the last
     /// write, or nothing. A reported level is accepted, so the same change is reported once.
+    /// A change must exceed the larger of overrideTolerance and one step of the display that
+    /// answers; when no display answers there is nothing to compare, so no override.
     std::optional<double> detectOverride();
     void setBrightness(float level);
     /// The level of the first display that answers; 0.7 when none does.

@@ -100,10 +100,10 @@ void WakeSound::activityStep() {
         return;
     }
     const double sinceStart = elapsed();
-    const double idle = probes_.idleSeconds().value_or(0);
+    const std::optional<double> idle = probes_.idleSeconds();
     // Never during the first second, and only input that came more than half a second after
-    // the start counts.
-    if (sinceStart > 1.0 && idle < sinceStart - 0.5) {
+    // the start counts. An unknown idle time is no input: the sound then plays to its end.
+    if (sinceStart > 1.0 && idle && *idle < sinceStart - 0.5) {
         stop("user_activity");
     }
 }

@@ -1,6 +1,7 @@
 #include "journal/JsonLine.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <ctime>
 
@@ -64,31 +65,60 @@ std::string formatTimestamp(TimePoint t) {
     return buf;
 }
 
+std::string formatTimestampSeconds(TimePoint t) {
+    std::string text = formatTimestamp(t);
+    return text.substr(0, 19) + "Z";
+}
+
 std::optional<TimePoint> parseTimestamp(std::string_view text) {
-    if (text.size() != 24 || text[4] != '-' || text[7] != '-' || text[10] != 'T' || text[13] != ':' ||
-        text[16] != ':' || text[19] != '.' || text[23] != 'Z')
+    // YYYY-MM-DDTHH:MM:SS.f+ then Z, +HH:MM, -HH:MM, +HHMM or -HHMM.
+    if (text.size() < 22 || text[4] != '-' || text[7] != '-' || text[10] != 'T' || text[13] != ':' ||
+        text[16] != ':' || text[19] != '.')
         return std::nullopt;
+    auto digit = [&](std::size_t i) { return i < text.size() && text[i] >= '0' && text[i] <= '9'; };
     auto num = [&](std::size_t pos, std::size_t len, int& out) {
         out = 0;
         for (std::size_t i = pos; i < pos + len; ++i) {
-            if (text[i] < '0' || text[i] > '9')
+            if (!digit(i))
                 return false;
             out = out * 10 + (text[i] - '0');
         }
         return true;
     };
-    int y, mo, d, h, mi, s, ms;
+    int y, mo, d, h, mi, s;
     if (!num(0, 4, y) || !num(5, 2, mo) || !num(8, 2, d) || !num(11, 2, h) || !num(14, 2, mi) ||
-        !num(17, 2, s) || !num(20, 3, ms))
+        !num(17, 2, s))
         return std::nullopt;
+    std::size_t i = 20;
+    std::int64_t nanos = 0;
+    int fractionDigits = 0;
+    for (; digit(i); ++i, ++fractionDigits)
+        if (fractionDigits < 9)
+            nanos = nanos * 10 + (text[i] - '0');
+    if (fractionDigits == 0)
+        return std::nullopt;
+    for (int k = fractionDigits; k < 9; ++k)
+        nanos *= 10;
+    int offsetMinutes = 0;
+    const std::string_view zone = text.substr(i);
+    if (zone != "Z") {
+        int zh = 0, zm = 0;
+        const bool colon = zone.size() == 6 && zone[3] == ':';
+        const bool plain = zone.size() == 5;
+        if ((zone.empty() || (zone[0] != '+' && zone[0] != '-')) || !(colon || plain) || !num(i + 1, 2, zh) ||
+            !num(i + (colon ? 4 : 3), 2, zm) || zh > 23 || zm > 59)
+            return std::nullopt;
+        offsetMinutes = (zone[0] == '-' ? -1 : 1) * (zh * 60 + zm);
+    }
     if (mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || s > 60)
         return std::nullopt;
     using namespace std::chrono;
     year_month_day ymd{year{y}, month{static_cast<unsigned>(mo)}, day{static_cast<unsigned>(d)}};
     if (!ymd.ok())
         return std::nullopt;
-    return TimePoint{sys_days{ymd}.time_since_epoch() + hours{h} + minutes{mi} + seconds{s} +
-                     milliseconds{ms}};
+    const auto local =
+        sys_days{ymd}.time_since_epoch() + hours{h} + minutes{mi} + seconds{s} + nanoseconds{nanos};
+    return TimePoint{duration_cast<TimePoint::duration>(local - minutes{offsetMinutes})};
 }
 
 } // namespace mirl

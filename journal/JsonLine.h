@@ -18,7 +18,12 @@ std::optional<std::string> encodeJsonLine(const nlohmann::json& value);
 /// "YYYY-MM-DDTHH:MM:SS.mmmZ" in UTC, the fraction cut (not rounded) to milliseconds.
 std::string formatTimestamp(TimePoint t);
 
-/// Parses the format above; nothing for any other text.
+/// "YYYY-MM-DDTHH:MM:SSZ" in UTC (the annotations' time of saving).
+std::string formatTimestampSeconds(TimePoint t);
+
+/// Parses an ISO 8601 extended date and time with a fraction of a second (any number of
+/// digits) and a zone ("Z", "+HH:MM", "-HH:MM", "+HHMM", "-HHMM"): the format above among
+/// others. Nothing for any other text, a time without a fraction included.
 std::optional<TimePoint> parseTimestamp(std::string_view text);
 
 } // namespace mirl

@@ -1,7 +1,7 @@
 #include "journal/SessionLogger.h"
 
+#include "journal/DataFolder.h"
 #include "journal/JsonLine.h"
-#include "runtime/PrivateFiles.h"
 #include "runtime/WriteAll.h"
 
 #include <cerrno>
@@ -18,11 +18,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr mode_t kFileMode = 0600;
-
-void makeFolder(const fs::path& path) {
-    makePrivateFolder(path); // a failure shows when the log cannot be created
-}
+constexpr mode_t kFileMode = kJournalFileMode;
 
 } // namespace
 
@@ -37,9 +33,7 @@ SessionLogger::~SessionLogger() {
 fs::path SessionLogger::ensureFolders() const {
     if (!root_)
         return {};
-    makeFolder(*root_);
-    makeFolder(*root_ / "sessions");
-    makeFolder(*root_ / "recordings");
+    prepareDataFolder(*root_);
     return *root_;
 }
 

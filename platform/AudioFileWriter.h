@@ -3,7 +3,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace mirl {
@@ -32,8 +34,24 @@ struct CreatedAudioFile {
     std::string error;                       // why, when writer is null
 };
 
+/// Audio the encoder hears but the file's timeline leaves out. A codec works on overlapping
+/// blocks, so the first and last milliseconds of a file are coded against the silence around
+/// them; a loop played end to start then has a burst of coding noise at its seam. Given the
+/// loop's own end before it and its start after it, the encoder hears sound that goes on across
+/// both edges, and players start at time zero and stop at the length.
+struct AudioContext {
+    std::int64_t before = 0;            ///< the first frames written, placed before time zero
+    std::optional<std::int64_t> length; ///< the frames after those that the file holds; any
+                                        ///< written beyond are heard by the encoder only
+};
+
 /// Creates (or replaces) an AAC ".m4a" file at `path`.
 CreatedAudioFile createAacFile(const std::filesystem::path& path, int sampleRate, int channels,
-                               int bitRate = 96000);
+                               int bitRate = 96000, AudioContext context = {});
+
+/// Creates the files a component records into (createAacFile in the application, an in-memory
+/// stand-in in tests). Called on the component's own thread.
+using AudioFileFactory =
+    std::function<CreatedAudioFile(const std::filesystem::path& path, int sampleRate, int channels)>;
 
 } // namespace mirl

@@ -32,6 +32,11 @@ public:
     /// the range, as writeLevel). Returns the identifiers of the displays that took their level;
     /// a display still being detected counts as taking it when it is found.
     virtual std::vector<std::string> writeLevels(const std::vector<DisplayLevel>& levels) = 0;
+    /// How far a read may lie from a level just written to the display that answered the last
+    /// read, with nobody touching it: one step of its range (a panel with 7 levels cannot
+    /// show 0.42), or more where the device is known to round coarser than its range says.
+    /// 0 when nothing is known.
+    virtual double levelStep() { return 0; }
 };
 
 /// The raw device value for a level on a device whose range is 0..maxRaw: rounded, and never

@@ -15,8 +15,11 @@ public:
 
     std::optional<float> readLevel() override {
         for (Backlight* part : parts_)
-            if (auto level = part->readLevel())
+            if (auto level = part->readLevel()) {
+                answered_ = part;
                 return level;
+            }
+        answered_ = nullptr;
         return std::nullopt;
     }
     bool writeLevel(float level) override {
@@ -39,9 +42,12 @@ public:
                 took.push_back(std::move(id));
         return took;
     }
+    /// The step of the family that answered the last read.
+    double levelStep() override { return answered_ ? answered_->levelStep() : 0; }
 
 private:
     std::vector<Backlight*> parts_;
+    Backlight* answered_ = nullptr;
 };
 
 } // namespace mirl

@@ -4,11 +4,14 @@
 #include "app/doctor/DoctorReport.h"
 #include "core/probes/DayNight.h"
 #include "platform/linux/LinuxActivityProbes.h"
+#include "platform/linux/WaylandIdleSource.h"
 #include "runtime/LocalTime.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 
 namespace mirl::doctor {
 
@@ -68,11 +71,17 @@ Section probesSection() {
         s.lines.push_back("display: X11 " + x11);
 
     // Idle seconds.
-    const auto idle = probes.readIdle();
+    auto idle = probes.readIdle();
+    if (idle.source.empty() && waylandSession) {
+        // The compositor's idle notification knows nothing until its first threshold has passed.
+        std::this_thread::sleep_for(
+            std::chrono::duration<double>(WaylandIdleSource::kThresholdSeconds + 0.2));
+        idle = probes.readIdle();
+    }
     if (idle.source.empty()) {
         s.data["idle"] = {{"seconds", nullptr}, {"source", nullptr}};
-        s.lines.push_back("idle: unavailable (no source answered); Mirl counts the user as active and "
-                          "never starts a fade on inactivity");
+        s.lines.push_back("idle: unknown (no source answered); Mirl sees neither input nor inactivity: no "
+                          "fade starts or stops on it, and the wake sound plays its full three minutes");
     } else {
         s.data["idle"] = {{"seconds", idle.seconds}, {"source", idle.source}};
         s.lines.push_back("idle: " + format("%.1f", idle.seconds) + " s (from " + idle.source + ")");

@@ -1,6 +1,6 @@
 #include "detect/classifier/FrameAnalyzer.h"
 
-#include "detect/classifier/FftwPlanLock.h"
+#include "runtime/FftwPlanLock.h"
 
 #include <fftw3.h>
 

@@ -3,6 +3,7 @@
 #include "platform/AudioPlayer.h"
 #include "platform/Resources.h"
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <set>
@@ -21,6 +22,9 @@ struct FakePlayerLog {
     int stops = 0;
     bool destroyed = false;
     std::vector<float> gains; // every gain set, in order
+    double position = 0;      // seconds, moved by seek() (a fake does not advance by itself)
+    double duration = 10;
+    std::vector<double> seeks; // every seek, in order
 };
 
 class FakeAudioPlayer final : public AudioPlayer {
@@ -44,9 +48,12 @@ public:
     }
     float gain() const override { return log_->gain; }
     void setLooping(bool looping) override { log_->looping = looping; }
-    void seek(double) override {}
-    double currentTime() const override { return 0; }
-    double duration() const override { return 10; }
+    void seek(double seconds) override {
+        log_->position = std::clamp(seconds, 0.0, log_->duration);
+        log_->seeks.push_back(seconds);
+    }
+    double currentTime() const override { return log_->position; }
+    double duration() const override { return log_->duration; }
 
     /// The end of the file, as a real player reports it.
     void finish() {
@@ -66,17 +73,27 @@ public:
         if (!failWith.empty()) {
             return {nullptr, failWith};
         }
+        if (failing.count(file) != 0) {
+            return {nullptr, "cannot open " + file.string()};
+        }
         auto log = std::make_shared<FakePlayerLog>();
         log->file = file;
+        if (auto it = durations.find(file); it != durations.end()) {
+            log->duration = it->second;
+        }
         logs.push_back(log);
         auto player = std::make_unique<FakeAudioPlayer>(log);
         last = player.get();
+        opened.push_back(player.get());
         return {std::move(player), {}};
     }
 
-    std::string failWith; // non-empty: open fails with this description
+    std::string failWith;                              // non-empty: open fails with this description
+    std::set<std::filesystem::path> failing;           // these files fail to open
+    std::map<std::filesystem::path, double> durations; // other than 10 s
     std::vector<std::shared_ptr<FakePlayerLog>> logs;
-    FakeAudioPlayer* last = nullptr; // valid while logs.back() is not destroyed
+    FakeAudioPlayer* last = nullptr;      // valid while logs.back() is not destroyed
+    std::vector<FakeAudioPlayer*> opened; // each valid while its log is not destroyed
 };
 
 /// Sounds "installed" under a made-up folder.

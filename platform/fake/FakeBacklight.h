@@ -8,7 +8,8 @@ namespace mirl {
 
 /// A backlight whose levels the test sets: the panel "fake:panel" (`level`) and any other
 /// displays in `others`; records every write. With answers false, reads give nothing (no display
-/// answers) and writes are refused.
+/// answers) and writes are refused. With steps above 0 the panel behaves like one whose range has
+/// that many levels: a write lands on the nearest one.
 class FakeBacklight final : public Backlight {
 public:
     static constexpr const char* panelId = "fake:panel";
@@ -23,7 +24,7 @@ public:
         writes.push_back(value);
         if (!answers)
             return false;
-        level = value;
+        level = landed(value);
         for (auto& other : others)
             other.level = value;
         return true;
@@ -43,7 +44,7 @@ public:
             return took;
         for (const DisplayLevel& wanted : levels) {
             if (wanted.id == panelId) {
-                level = wanted.level;
+                level = landed(wanted.level);
                 writes.push_back(wanted.level);
                 took.push_back(wanted.id);
             }
@@ -65,10 +66,16 @@ public:
                 return other.level;
         return std::nullopt;
     }
+    double levelStep() override { return steps > 0 ? 1.0 / steps : 0; }
+    /// Where a write of value lands on the panel.
+    float landed(float value) const {
+        return steps > 0 ? static_cast<float>(backlightRawValue(value, steps)) / static_cast<float>(steps) : value;
+    }
 
     float level = 0.8f;
     std::vector<DisplayLevel> others;
     bool answers = true;
+    long long steps = 0;
     int reads = 0;
     std::vector<float> writes; ///< every level written to the panel
     std::vector<std::vector<DisplayLevel>> levelWrites;

@@ -1,6 +1,7 @@
 #include "platform/linux/DdcBacklight.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <utility>
 
 namespace mirl {
@@ -36,6 +37,7 @@ void DdcBacklight::detect() {
             "ddc:" + (found[i].id.empty() ? found[i].model + "-" + std::to_string(i + 1) : found[i].id);
     std::lock_guard lock(mutex_);
     monitors_ = std::move(found);
+    rounding_.assign(monitors_.size(), {});
     detected_ = true;
 }
 
@@ -85,9 +87,24 @@ void DdcBacklight::refresh() {
     for (std::size_t i = 0; i < count; ++i) {
         const auto raw = bus_->read(i);
         std::lock_guard lock(mutex_);
-        if (raw)
-            monitors_[i].currentRaw = *raw;
+        if (!raw)
+            continue;
+        monitors_[i].currentRaw = *raw;
+        Rounding& r = rounding_[i];
+        if (r.written) {
+            const int off = std::abs(*raw - *r.written);
+            if (off * 10 <= monitors_[i].maxRaw)
+                r.seen = std::max(r.seen, off);
+            r.written.reset();
+        }
     }
+}
+
+double DdcBacklight::levelStep() {
+    std::lock_guard lock(mutex_);
+    if (monitors_.empty() || monitors_.front().maxRaw <= 0)
+        return 0;
+    return static_cast<double>(std::max(1, rounding_.front().seen)) / monitors_.front().maxRaw;
 }
 
 bool DdcBacklight::writeDueLocked() {
@@ -151,8 +168,10 @@ void DdcBacklight::writePending() {
     for (const auto& [monitor, raw] : writes) {
         const bool ok = bus_->write(monitor, raw);
         std::lock_guard lock(mutex_);
-        if (ok)
+        if (ok) {
             monitors_[monitor].currentRaw = raw;
+            rounding_[monitor].written = raw;
+        }
     }
 }
 

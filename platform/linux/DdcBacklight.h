@@ -18,6 +18,10 @@ namespace mirl {
 /// look again; writes are coalesced, only the newest level waiting is written. A write made
 /// before detection ends (the restore at launch) waits for it.
 ///
+/// Some monitors keep fewer levels than the range they announce and answer a write with their
+/// own nearest level: the first read after each write shows that rounding, which is learnt
+/// (up to a tenth of the range; a larger difference is somebody's change) and widens the step.
+///
 /// Thread rule: readLevel/writeLevel/monitors on the main thread; the worker owns the bus; the
 /// two meet in the fields under mutex_. The destructor lets the work already asked for finish
 /// (the level put back at quit reaches the monitors).
@@ -33,6 +37,8 @@ public:
     /// Each monitor as "ddc:<its id>".
     std::vector<DisplayLevel> readLevels() override;
     std::vector<std::string> writeLevels(const std::vector<DisplayLevel>& levels) override;
+    /// One raw step of the first monitor, or the rounding it was seen to do if that is larger.
+    double levelStep() override;
 
     /// The monitors found so far (empty until detection ends), with their last seen levels.
     std::vector<Monitor> monitors() const;
@@ -53,13 +59,18 @@ private:
     std::unique_ptr<DdcBus> bus_; // used on the worker only
     const bool available_;
     mutable std::mutex mutex_;
-    std::vector<Monitor> monitors_;              // guarded by mutex_
+    std::vector<Monitor> monitors_; // guarded by mutex_
+    struct Rounding {
+        std::optional<int> written; // the raw value written and not yet read back
+        int seen = 0;               // the largest rounding seen, in raw units
+    };
+    std::vector<Rounding> rounding_;             // guarded by mutex_, one per monitor
     std::optional<float> pendingLevel_;          // for every monitor; guarded by mutex_
     std::map<std::string, float> pendingLevels_; // by monitor id, newer than pendingLevel_; guarded by mutex_
-    bool detected_ = false;                      // guarded by mutex_
-    bool writeQueued_ = false;                   // guarded by mutex_
-    bool refreshQueued_ = false;                 // guarded by mutex_
-    SerialQueue queue_{"Mirl.DDC"};              // last, so that it drains before the rest goes
+    bool detected_ = false;             // guarded by mutex_
+    bool writeQueued_ = false;          // guarded by mutex_
+    bool refreshQueued_ = false;        // guarded by mutex_
+    SerialQueue queue_{"Mirl.DDC"};     // last, so that it drains before the rest goes
 };
 
 } // namespace mirl

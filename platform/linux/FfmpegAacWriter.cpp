@@ -19,15 +19,17 @@ extern "C" {
 
 namespace mirl {
 
-CreatedAudioFile createAacFile(const std::filesystem::path& path, int sampleRate, int channels, int bitRate) {
-    return FfmpegAacWriter::create(path, sampleRate, channels, bitRate);
+CreatedAudioFile createAacFile(const std::filesystem::path& path, int sampleRate, int channels, int bitRate,
+                               AudioContext context) {
+    return FfmpegAacWriter::create(path, sampleRate, channels, bitRate, context);
 }
 
 CreatedAudioFile FfmpegAacWriter::create(const std::filesystem::path& path, int sampleRate, int channels,
-                                         int bitRate) {
+                                         int bitRate, AudioContext context) {
     ffmpeg::quietLogs();
     const std::string where = path.string();
-    if (sampleRate <= 0 || channels <= 0 || channels > 8) {
+    if (sampleRate <= 0 || channels <= 0 || channels > 8 || context.before < 0 ||
+        (context.length && *context.length <= 0)) {
         return {nullptr, "unusable format for " + where};
     }
     // Create the file ourselves so that it is private from the first byte on.
@@ -41,6 +43,8 @@ CreatedAudioFile FfmpegAacWriter::create(const std::filesystem::path& path, int 
     std::unique_ptr<FfmpegAacWriter> writer(new FfmpegAacWriter());
     writer->sampleRate_ = sampleRate;
     writer->channels_ = channels;
+    writer->context_ = context;
+    writer->nextPts_ = -context.before;
     const AVOutputFormat* muxer = av_guess_format("mp4", nullptr, nullptr);
     const AVCodec* encoder = avcodec_find_encoder_by_name("aac");
     if (muxer == nullptr || encoder == nullptr) {
@@ -172,6 +176,16 @@ bool FfmpegAacWriter::drainPackets() {
         }
         if (rc < 0) {
             return fail("cannot encode audio", rc);
+        }
+        if (context_.length) {
+            // The context after the end is only heard: packets past the length are left out and
+            // the one that crosses it ends there.
+            const std::int64_t end = *context_.length;
+            if (packet_->pts >= end) {
+                av_packet_unref(packet_);
+                continue;
+            }
+            packet_->duration = std::min(packet_->duration, end - packet_->pts);
         }
         av_packet_rescale_ts(packet_, codec_->time_base, stream_->time_base);
         packet_->stream_index = stream_->index;

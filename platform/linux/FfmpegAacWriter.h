@@ -18,7 +18,7 @@ namespace mirl {
 class FfmpegAacWriter final : public AudioFileWriter {
 public:
     static CreatedAudioFile create(const std::filesystem::path& path, int sampleRate, int channels,
-                                   int bitRate);
+                                   int bitRate, AudioContext context = {});
     ~FfmpegAacWriter() override;
 
     bool write(const float* interleaved, std::size_t frames) override;
@@ -45,6 +45,7 @@ private:
     std::vector<float> pending_; // interleaved, fewer than frameSize_ frames
     std::int64_t framesWritten_ = 0;
     std::int64_t nextPts_ = 0;
+    AudioContext context_;
     bool headerWritten_ = false;
     bool closed_ = false;
     std::string error_;

@@ -3,6 +3,7 @@
 #include "platform/linux/DBusIdleSources.h"
 #include "platform/linux/InhibitorSources.h"
 #include "platform/linux/LightSources.h"
+#include "platform/linux/WaylandIdleSource.h"
 #include "platform/linux/X11IdleSource.h"
 
 #include <cstdlib>
@@ -16,6 +17,8 @@ LinuxActivityProbes::LinuxActivityProbes(Options options) {
         idle_.push_back(std::make_unique<X11IdleSource>());
     idle_.push_back(std::make_unique<GnomeIdleSource>());
     idle_.push_back(std::make_unique<KdeIdleSource>());
+    if (isWaylandSession())
+        idle_.push_back(std::make_unique<WaylandIdleSource>());
 
     inhibitors_.push_back(std::make_unique<LogindInhibitors>(getpid()));
     inhibitors_.push_back(std::make_unique<GnomeSessionInhibitors>(options.ownAppId));

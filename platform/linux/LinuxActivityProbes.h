@@ -11,9 +11,11 @@
 namespace mirl {
 
 /// The activity probes on Linux: each probe asks its sources in order and takes the first answer
+/// (idle: the X server unless the session is Wayland's, GNOME's and KDE's D-Bus idle monitors,
+/// then the compositor's ext-idle-notify-v1 in a Wayland session)
 /// (idle seconds, light) or the OR of all (media playback). Every failure gives the neutral
-/// answer: 0 idle seconds (nobody counts as idle), no media playback, no lux. Each D-Bus call
-/// waits at most 250 ms.
+/// answer: no idle time (unknown, which callers read as neither input nor inactivity), no media
+/// playback, no lux. Each D-Bus call waits at most 250 ms.
 ///
 /// Thread rule: idleSeconds() is safe from any thread; the other probes are called on the main
 /// thread.

@@ -56,9 +56,16 @@ std::optional<float> SysfsBacklight::levelOf(const Device& device) const {
 
 std::optional<float> SysfsBacklight::readLevel() {
     for (const Device& device : devices_)
-        if (auto level = levelOf(device))
+        if (auto level = levelOf(device)) {
+            answered_ = &device;
             return level;
+        }
+    answered_ = nullptr;
     return std::nullopt;
+}
+
+double SysfsBacklight::levelStep() {
+    return answered_ ? 1.0 / static_cast<double>(answered_->maxRaw) : 0;
 }
 
 bool SysfsBacklight::writeThroughLogind(const Device& device, long long raw) {

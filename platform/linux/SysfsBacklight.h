@@ -32,6 +32,8 @@ public:
     /// Each device as "backlight:<device>".
     std::vector<DisplayLevel> readLevels() override;
     std::vector<std::string> writeLevels(const std::vector<DisplayLevel>& levels) override;
+    /// One raw step of the device that answered the last read.
+    double levelStep() override;
 
     const std::vector<Device>& devices() const { return devices_; }
     /// The level of one device, for diagnostics.
@@ -45,6 +47,7 @@ private:
     std::filesystem::path root_;
     std::string sessionPath_;
     std::vector<Device> devices_;
+    const Device* answered_ = nullptr;
 };
 
 } // namespace mirl

@@ -4,6 +4,7 @@
 #include "Voices.h"
 #include "platform/AudioFileWriter.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <set>
@@ -24,8 +25,18 @@ int main(int argc, char** argv) {
         }
         const auto loop = mirl::synth::renderLoop(voice, seed);
         const auto path = folder / (voice.name + ".m4a");
-        auto created = mirl::createAacFile(path, mirl::synth::kRate, 1, 128000);
-        if (!created.writer || !created.writer->write(loop.data(), loop.size()) || !created.writer->close()) {
+        // The encoder hears the loop's end before its start and its start after its end, as a
+        // player looping it does, so that the codec leaves no noise at the seam; half a second
+        // before, because the encoder takes a dozen blocks to settle.
+        const std::size_t context = std::min<std::size_t>(mirl::synth::kRate / 2, loop.size());
+        std::vector<float> heard(loop.end() - static_cast<std::ptrdiff_t>(context), loop.end());
+        heard.insert(heard.end(), loop.begin(), loop.end());
+        heard.insert(heard.end(), loop.begin(), loop.begin() + static_cast<std::ptrdiff_t>(context));
+        auto created =
+            mirl::createAacFile(path, mirl::synth::kRate, 1, 128000,
+                                {static_cast<std::int64_t>(context), static_cast<std::int64_t>(loop.size())});
+        if (!created.writer || !created.writer->write(heard.data(), heard.size()) ||
+            !created.writer->close()) {
             std::fprintf(stderr, "mirl-sound-synth: %s: %s\n", path.c_str(),
                          created.writer ? created.writer->error().c_str() : created.error.c_str());
             return 1;

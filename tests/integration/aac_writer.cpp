@@ -75,6 +75,46 @@ TEST(AacWriter, WrittenAudioDecodesBackPrivately) {
     EXPECT_NEAR(rms(decoded, 2048, decoded.size() - 2048), 0.5 / std::sqrt(2.0), 0.02);
 }
 
+TEST(AacWriter, ContextAroundALoopIsHeardButNotKept) {
+    // A loop of whole 200 Hz cycles, written with its own end before it and its start after it:
+    // the file holds exactly the loop, and its first and last milliseconds decode as cleanly as
+    // its middle (without the context the codec codes them against silence, with an encoder that
+    // has not settled yet).
+    const int rate = 48000;
+    const auto loop = tone(rate, 1, 1.0, 200);
+    const std::size_t context = rate / 2; // the encoder settles over its first dozen blocks
+    std::vector<float> heard(loop.end() - context, loop.end());
+    heard.insert(heard.end(), loop.begin(), loop.end());
+    heard.insert(heard.end(), loop.begin(), loop.begin() + context);
+
+    TempDir dir;
+    const auto path = dir.path() / "loop.m4a";
+    {
+        auto created =
+            createAacFile(path, rate, 1, 128000,
+                          {static_cast<std::int64_t>(context), static_cast<std::int64_t>(loop.size())});
+        ASSERT_TRUE(created.writer) << created.error;
+        ASSERT_TRUE(created.writer->write(heard.data(), heard.size()));
+        ASSERT_TRUE(created.writer->close()) << created.writer->error();
+    }
+    auto opened = openAudioFile(path);
+    ASSERT_TRUE(opened.reader) << opened.error;
+    EXPECT_EQ(opened.reader->lengthFrames(), static_cast<std::int64_t>(loop.size()));
+    const auto decoded = readAllSequentially(path); // players stop at the length
+    ASSERT_GE(decoded.size(), loop.size());
+    auto error = [&](std::size_t from, std::size_t to) {
+        double sum = 0;
+        for (std::size_t i = from; i < to; ++i)
+            sum += std::pow(static_cast<double>(decoded[i] - loop[i]), 2);
+        return std::sqrt(sum / static_cast<double>(to - from));
+    };
+    const double middle = error(loop.size() / 2 - 1024, loop.size() / 2 + 1024);
+    EXPECT_LT(error(0, 256), 3 * middle) << "coding noise at the start";
+    EXPECT_LT(error(loop.size() - 256, loop.size()), 3 * middle) << "coding noise at the end";
+
+    EXPECT_FALSE(createAacFile(dir.path() / "bad.m4a", rate, 1, 128000, {-1, std::nullopt}).writer);
+}
+
 TEST(AacWriter, StereoKeepsItsChannels) {
     TempDir dir;
     const auto path = dir.path() / "stereo.m4a";

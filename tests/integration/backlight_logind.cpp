@@ -109,6 +109,7 @@ TEST_F(BacklightLogind, ReadsTheFirstDeviceAndWritesEveryOneThroughLogind) {
     ASSERT_EQ(panel.devices().size(), 2u);
     EXPECT_EQ(panel.devices()[0].name, "acpi_video0") << "firmware interfaces come first";
     EXPECT_FLOAT_EQ(*panel.readLevel(), 12.0f / 15.0f);
+    EXPECT_DOUBLE_EQ(panel.levelStep(), 1.0 / 15) << "one step of the device that answered";
 
     EXPECT_TRUE(panel.writeLevel(0.5f));
     EXPECT_TRUE(panel.writeLevel(0.0f));
@@ -166,4 +167,5 @@ TEST(DdcBacklight, WithoutMonitorsAnswersNothingAndGivesWayToThePanel) {
     SysfsBacklight nothing("/nonexistent");
     CompositeBacklight all({&nothing, &ddc});
     EXPECT_FALSE(all.readLevel());
+    EXPECT_EQ(all.levelStep(), 0.0);
 }

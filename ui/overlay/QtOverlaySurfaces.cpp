@@ -2,6 +2,7 @@
 
 #include "platform/linux/X11Compositor.h"
 #include "ui/overlay/OverlayWindow.h"
+#include "ui/overlay/X11KeepAbove.h"
 
 #include <QGuiApplication>
 #include <QPointer>
@@ -18,11 +19,17 @@ namespace {
 
 class QtSurface final : public OverlaySurface {
 public:
-    explicit QtSurface(const QRect& geometry) : window_(new OverlayWindow(geometry)) {
+    QtSurface(const QRect& geometry, X11KeepAbove* keepAbove)
+        : window_(new OverlayWindow(geometry)), keepAbove_(keepAbove) {
         window_->show();
         window_->raise();
+        if (keepAbove_)
+            keepAbove_->add(window_->winId());
     }
-    ~QtSurface() override { delete window_.data(); }
+    ~QtSurface() override {
+        forget();
+        delete window_.data();
+    }
     Frame frame() const override {
         const QRect g = window_ ? window_->geometry() : QRect();
         return {static_cast<double>(g.x()), static_cast<double>(g.y()), static_cast<double>(g.width()),
@@ -33,19 +40,28 @@ public:
             window_->setOpacities(orange, dark);
     }
     void hide() override {
+        forget();
         if (window_)
             window_->hide();
     }
 
 private:
+    void forget() {
+        if (keepAbove_ && window_)
+            keepAbove_->remove(window_->winId());
+    }
+
     QPointer<OverlayWindow> window_;
+    X11KeepAbove* keepAbove_;
 };
 
 } // namespace
 
 QtOverlaySurfaces::QtOverlaySurfaces() {
-    if (QGuiApplication::platformName() == QLatin1String("xcb"))
+    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
         x11_ = XOpenDisplay(nullptr);
+        keepAbove_ = std::make_unique<X11KeepAbove>();
+    }
 }
 
 QtOverlaySurfaces::~QtOverlaySurfaces() {
@@ -73,7 +89,7 @@ std::unique_ptr<OverlaySurface> QtOverlaySurfaces::create(std::size_t, const Fra
     const QRect geometry(static_cast<int>(std::lround(frame.x)), static_cast<int>(std::lround(frame.y)),
                          static_cast<int>(std::lround(frame.width)),
                          static_cast<int>(std::lround(frame.height)));
-    return std::make_unique<QtSurface>(geometry);
+    return std::make_unique<QtSurface>(geometry, keepAbove_.get());
 }
 
 Handle QtOverlaySurfaces::onScreensChanged(std::function<void()> changed) {

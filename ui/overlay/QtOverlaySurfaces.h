@@ -6,10 +6,15 @@ typedef struct _XDisplay Display;
 
 namespace mirl {
 
+class X11KeepAbove;
+
 /// Overlay surfaces as Qt top-level windows, one per QScreen. Screen changes come from
 /// QGuiApplication::screenAdded/screenRemoved and QScreen::geometryChanged, delivered on the
 /// next turn of the event loop (when the screen list is settled). On X11 translucency needs a
-/// compositing manager, checked on every call.
+/// compositing manager, checked on every call. On X11 the windows are kept above every other
+/// window while shown (X11KeepAbove): the window manager would otherwise stack a window mapped,
+/// clicked or made full screen after them above them. On Wayland the stacking is the
+/// compositor's: the windows ask to stay on top, which most compositors do not grant.
 /// Thread rule: main thread, with a QGuiApplication.
 class QtOverlaySurfaces final : public OverlaySurfaces {
 public:
@@ -26,7 +31,8 @@ public:
     Handle onScreensChanged(std::function<void()> changed) override;
 
 private:
-    Display* x11_ = nullptr; // own connection for the compositor check; null off X11
+    Display* x11_ = nullptr;                  // own connection for the compositor check; null off X11
+    std::unique_ptr<X11KeepAbove> keepAbove_; // null off X11
 };
 
 } // namespace mirl

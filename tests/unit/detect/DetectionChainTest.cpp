@@ -128,9 +128,17 @@ TEST_F(ChainTest, TelemetryEveryMinuteAveragesTheBufferLevels) {
     EXPECT_DOUBLE_EQ(telemetry[2]["avg_rms"].get<double>(), 0.0);
     EXPECT_EQ(telemetry[2]["rms_samples"], 0);
 
+    // An unknown idle time is null, not 0 (which would read as somebody at the keyboard).
+    activity.idle = std::nullopt;
+    scheduler.advance(60s);
+    telemetry = events.named("telemetry");
+    ASSERT_EQ(telemetry.size(), 4u);
+    ASSERT_TRUE(telemetry[3].contains("user_idle_seconds"));
+    EXPECT_TRUE(telemetry[3]["user_idle_seconds"].is_null());
+
     chain->stop();
     scheduler.advance(180s);
-    EXPECT_EQ(events.named("telemetry").size(), 3u);
+    EXPECT_EQ(events.named("telemetry").size(), 4u);
 }
 
 TEST_F(ChainTest, BreathDetectorRunsOnlyBetweenStartAndStop) {

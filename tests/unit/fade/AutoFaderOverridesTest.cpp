@@ -179,6 +179,18 @@ TEST_F(OverrideTest, RaisedVolumeWaitsForThePlateauAndThenForAnIdleUser) {
     EXPECT_EQ(lastVolume(), 16);
 }
 
+TEST_F(OverrideTest, RaisedVolumeResumesAfterThePlateauWhenTheIdleTimeIsUnknown) {
+    // Nothing says the user is at the keyboard; waiting for an idle time that never comes
+    // would leave the raised volume on all night.
+    fadeForAnHour(30);
+    probes.idle = std::nullopt;
+    fader.userOverrodeVolume("system_keys", 45);
+    EXPECT_TRUE(fader.volumeResumeNeedsIdle());
+    advanceTo(at(22, 10));
+    EXPECT_FALSE(fader.volumeResumeAt());
+    EXPECT_EQ(*fader.volumeLeg(), (FadeLeg{at(22, 10), 540, 45, 15.75}));
+}
+
 TEST_F(OverrideTest, IdleProviderIsReplaceable) {
     fadeForAnHour(30);
     fader.idleSecondsProvider = [] { return 500.0; };

@@ -149,6 +149,37 @@ TEST(BrightnessController, DetectOverrideIgnoresChangesWithinTolerance) {
     }
 }
 
+TEST(BrightnessController, PanelsWithFewLevelsReportNoOverrideDuringAnUntouchedFade) {
+    // The panel lands every write on its nearest level, so the read-back is up to half a step
+    // off what was written: more than 0.04 on a panel with 12 levels or fewer.
+    for (long long steps : {7LL, 10LL, 12LL, 15LL, 100LL, 255LL}) {
+        BrightnessWorld w;
+        w.backlight.steps = steps;
+        w.backlight.level = static_cast<float>(steps - 1) / static_cast<float>(steps);
+        int overrides = 0;
+        for (int tick = 1; tick <= 30; ++tick) {
+            w.controller.apply(0.75 * tick / 30.0);
+            overrides += w.controller.detectOverride().has_value() ? 1 : 0;
+        }
+        EXPECT_EQ(overrides, 0) << steps << " levels";
+
+        // The user's key press a quarter up (onto one of the panel's levels) still counts.
+        w.backlight.writeLevel(w.backlight.level + 0.25f);
+        EXPECT_TRUE(w.controller.detectOverride()) << steps << " levels, a quarter up";
+    }
+}
+
+TEST(BrightnessController, WithoutAnyDisplayThereIsNoOverride) {
+    // Nothing to compare with: the 0.7 stand-in must not read as the user going back to full
+    // brightness (darkness 0) after every write.
+    BrightnessWorld w;
+    w.backlight.answers = false;
+    for (double d : {0.1, 0.4, 0.75}) {
+        w.controller.apply(d);
+        EXPECT_FALSE(w.controller.detectOverride()) << d;
+    }
+}
+
 TEST(BrightnessController, DetectOverrideClampsItsDarkness) {
     BrightnessWorld w;
     w.controller.apply(0.5);

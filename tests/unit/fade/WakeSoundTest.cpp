@@ -15,10 +15,15 @@ namespace {
 class ClockedIdle final : public ActivityProbes {
 public:
     explicit ClockedIdle(VirtualScheduler& clock) : clock_(clock), lastInput_(clock.now() - 3600s) {}
-    std::optional<double> idleSeconds() override { return secondsBetween(lastInput_, clock_.now()); }
+    std::optional<double> idleSeconds() override {
+        if (unknown)
+            return std::nullopt;
+        return secondsBetween(lastInput_, clock_.now());
+    }
     bool isMediaPlaybackActive() override { return false; }
     std::optional<double> readAmbientLux() override { return std::nullopt; }
     void input() { lastInput_ = clock_.now(); }
+    bool unknown = false; // no idle facility answers
 
 private:
     VirtualScheduler& clock_;
@@ -101,6 +106,16 @@ TEST_F(WakeSoundTest, StopsAfterThreeMinutesWithoutInput) {
     EXPECT_EQ(events.named("wake_sound_stop"),
               (std::vector<EventPayload>{{{"reason", "max_duration"}, {"played_sec", 180}}}));
     EXPECT_EQ(scheduler.pendingCount(), 0u);
+}
+
+TEST_F(WakeSoundTest, AnUnknownIdleTimeIsNoInputSoTheSoundPlaysToItsEnd) {
+    idle.unknown = true;
+    wake.play(WakeSoundChoice::sea);
+    scheduler.advance(179s);
+    EXPECT_TRUE(wake.isPlaying()) << "nobody was seen touching anything";
+    scheduler.advance(1s);
+    EXPECT_EQ(events.named("wake_sound_stop"),
+              (std::vector<EventPayload>{{{"reason", "max_duration"}, {"played_sec", 180}}}));
 }
 
 TEST_F(WakeSoundTest, PreviewPlaysOnceAtFullGainWithoutTimersOrEvents) {

@@ -50,6 +50,7 @@ struct FakeBus final : DdcBus {
         int reads = 0;
         Gate detectGate, writeGate;
         bool available = true;
+        int keepsEvery = 1; // the monitor's own levels: a multiple of this, the nearest one
     };
     explicit FakeBus(std::shared_ptr<Shared> shared) : s(std::move(shared)) {}
     bool available() const override { return s->available; }
@@ -67,7 +68,7 @@ struct FakeBus final : DdcBus {
         s->writeGate.pass();
         std::lock_guard lock(s->mutex);
         s->writes.emplace_back(monitor, raw);
-        s->current[monitor] = raw;
+        s->current[monitor] = (raw + s->keepsEvery / 2) / s->keepsEvery * s->keepsEvery;
         return true;
     }
     std::shared_ptr<Shared> s;
@@ -152,4 +153,32 @@ TEST(DdcBacklight, EachMonitorKeepsItsOwnLevelUnderAStableId) {
     ddc.waitIdle();
     std::lock_guard lock(bus->mutex);
     EXPECT_EQ(bus->writes.back(), (std::pair<std::size_t, int>{1, 255}));
+}
+
+TEST(DdcBacklight, LearnsTheRoundingOfAMonitorWithFewerLevelsThanItsRange) {
+    auto bus = std::make_shared<FakeBus::Shared>();
+    bus->keepsEvery = 10; // announces 0..100, keeps tens
+    DdcBacklight ddc(std::make_unique<FakeBus>(bus));
+    ddc.waitIdle();
+    ddc.readLevel();
+    EXPECT_DOUBLE_EQ(ddc.levelStep(), 0.01) << "one step of the range until a write shows more";
+
+    ddc.writeLevel(0.44f); // the monitor keeps 40
+    ddc.waitIdle();
+    EXPECT_FLOAT_EQ(*ddc.readLevel(), 0.44f) << "what was written, until the monitor is asked";
+    ddc.waitIdle();
+    EXPECT_FLOAT_EQ(*ddc.readLevel(), 0.40f);
+    EXPECT_DOUBLE_EQ(ddc.levelStep(), 0.04);
+
+    // A change larger than a tenth of the range after a write is somebody's, not rounding.
+    ddc.writeLevel(0.30f);
+    ddc.waitIdle();
+    {
+        std::lock_guard lock(bus->mutex);
+        bus->current[0] = 70;
+    }
+    ddc.readLevel();
+    ddc.waitIdle();
+    EXPECT_FLOAT_EQ(*ddc.readLevel(), 0.70f);
+    EXPECT_DOUBLE_EQ(ddc.levelStep(), 0.04);
 }

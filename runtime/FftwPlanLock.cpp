@@ -1,6 +1,6 @@
-#include "detect/classifier/FftwPlanLock.h"
+#include "runtime/FftwPlanLock.h"
 
-namespace mirl::classifier {
+namespace mirl {
 
 std::mutex& fftwPlanLock() {
     // FFTW's planner state is itself process-wide; this lock only mirrors it.
@@ -8,4 +8,4 @@ std::mutex& fftwPlanLock() {
     return lock;
 }
 
-} // namespace mirl::classifier
+} // namespace mirl

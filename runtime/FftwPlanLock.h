@@ -2,10 +2,10 @@
 
 #include <mutex>
 
-namespace mirl::classifier {
+namespace mirl {
 
 /// FFTW's planner is not thread-safe while plan execution is: every plan creation and
-/// destruction in the detection layer holds this lock.
+/// destruction in the process (the sound classifier, the recording analysis) holds this lock.
 std::mutex& fftwPlanLock();
 
-} // namespace mirl::classifier
+} // namespace mirl

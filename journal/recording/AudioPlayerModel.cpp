@@ -1,0 +1,135 @@
+#include "journal/recording/AudioPlayerModel.h"
+
+#include "journal/recording/RecordingParts.h"
+#include "platform/ChainedAudioPlayer.h"
+#include "platform/ConcatenatedAudioFileReader.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace mirl {
+
+namespace fs = std::filesystem;
+
+AudioPlayerModel::AudioPlayerModel(Deps deps) : deps_(std::move(deps)) {}
+
+AudioPlayerModel::~AudioPlayerModel() {
+    if (cancelAnalysis_)
+        *cancelAnalysis_ = true;
+}
+
+void AudioPlayerModel::load(const fs::path& recording) {
+    if (url.get() == recording)
+        return;
+    unload();
+    url.set(recording);
+    problem.set({});
+    isLoading.set(true);
+
+    const std::vector<fs::path> files = recordingParts(recording);
+    const std::uint64_t generation = ++generation_;
+    cancelAnalysis_ = std::make_shared<std::atomic<bool>>(false);
+    auto deliver = lifetime_.guard([this, generation](RecordingPictures pictures, std::string error) {
+        this->deliver(generation, std::move(pictures), std::move(error));
+    });
+    deps_.analysis.submit([files, recording, open = deps_.openReader, cancel = cancelAnalysis_,
+                           &mainThread = deps_.mainThread, deliver]() mutable {
+        RecordingPictures pictures;
+        std::string error;
+        auto opened = files.empty()
+                          ? OpenedAudioFile{nullptr, "cannot open " + recording.string() + ": not found"}
+                          : ConcatenatedAudioFileReader::open(files, open);
+        if (opened.reader)
+            pictures = analyzeRecording(*opened.reader, cancel.get());
+        else
+            error = opened.error;
+        mainThread.post([deliver, pictures = std::move(pictures), error = std::move(error)]() mutable {
+            deliver(std::move(pictures), std::move(error));
+        });
+    });
+
+    auto opened = files.empty() ? AudioPlayerFactory::Opened{nullptr, "no such file"}
+                                : ChainedAudioPlayer::open(files, deps_.players);
+    if (!opened.player) {
+        deps_.console.line("Mirl: AudioPlayer failed to load file://" + recording.string() + ": " +
+                           opened.error);
+        problem.set("This recording cannot be played (" + opened.error + ").");
+        return;
+    }
+    player_ = std::move(opened.player);
+    player_->onFinished = lifetime_.guard([this] { playerFinished(); });
+    duration.set(std::max(duration.get(), player_->duration()));
+}
+
+void AudioPlayerModel::unload() {
+    ticker_.cancel();
+    if (player_) {
+        player_->onFinished = nullptr;
+        player_->stop();
+        player_.reset();
+    }
+    if (cancelAnalysis_)
+        *cancelAnalysis_ = true;
+    cancelAnalysis_.reset();
+    ++generation_; // a result still on its way belongs to nothing now
+    url.set(std::nullopt);
+    duration.set(0);
+    currentTime.set(0);
+    isPlaying.set(false);
+    peaks.set({});
+    spectrogram.set(nullptr);
+    problem.set({});
+    isLoading.set(false); // the analysis on its way will be dropped, so nothing else would clear it
+}
+
+void AudioPlayerModel::deliver(std::uint64_t generation, RecordingPictures pictures, std::string error) {
+    if (generation != generation_)
+        return;
+    cancelAnalysis_.reset();
+    peaks.set(std::move(pictures.peaks));
+    spectrogram.set(std::move(pictures.spectrogram));
+    if (pictures.durationSeconds > 0) // a file the reader cannot measure keeps the player's duration
+        duration.set(pictures.durationSeconds);
+    if (!error.empty() && problem.get().empty())
+        problem.set("This recording cannot be read (" + error + ").");
+    isLoading.set(false);
+}
+
+void AudioPlayerModel::togglePlay() {
+    if (!player_)
+        return;
+    if (player_->isPlaying()) {
+        player_->pause();
+        isPlaying.set(false);
+        ticker_.cancel();
+    } else {
+        player_->play();
+        isPlaying.set(true);
+        startTicker();
+    }
+}
+
+void AudioPlayerModel::startTicker() {
+    ticker_ = deps_.mainThread.every(std::chrono::milliseconds(100), [this] {
+        if (player_)
+            currentTime.set(player_->currentTime());
+    });
+}
+
+void AudioPlayerModel::skip(double seconds) {
+    seek(currentTime.get() + seconds);
+}
+
+void AudioPlayerModel::seek(double seconds) {
+    if (!player_ || std::isnan(seconds))
+        return;
+    player_->seek(std::clamp(seconds, 0.0, std::max(0.0, duration.get())));
+    currentTime.set(player_->currentTime());
+}
+
+void AudioPlayerModel::playerFinished() {
+    isPlaying.set(false);
+    ticker_.cancel();
+}
+
+} // namespace mirl

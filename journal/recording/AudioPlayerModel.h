@@ -1,0 +1,80 @@
+#pragma once
+
+#include "journal/recording/RecordingAnalysis.h"
+#include "platform/AudioFileReader.h"
+#include "platform/AudioPlayer.h"
+#include "runtime/Console.h"
+#include "runtime/Executor.h"
+#include "runtime/Lifetime.h"
+#include "runtime/Published.h"
+#include "runtime/Scheduler.h"
+
+#include <atomic>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace mirl {
+
+/// The review window's recording: plays one recording at a time (all of its "-part" files as
+/// one night), publishes the playhead ten times a second while playing, and computes its
+/// waveform peaks and spectrogram in the background.
+///
+/// Thread rule: every member belongs to the main thread. The analysis runs on the analysis
+/// executor with its own reader and touches nothing of the model; its result comes back
+/// through the scheduler and is dropped when another file was loaded meanwhile (or the model
+/// is gone).
+class AudioPlayerModel {
+public:
+    struct Deps {
+        Scheduler& mainThread;
+        /// Where the analysis runs (a SerialQueue; an InlineExecutor in tests).
+        Executor& analysis;
+        AudioPlayerFactory& players;
+        /// Opens a reader for the analysis; called on the analysis executor.
+        std::function<OpenedAudioFile(const std::filesystem::path&)> openReader;
+        Console& console;
+    };
+
+    explicit AudioPlayerModel(Deps deps);
+    ~AudioPlayerModel();
+
+    Published<std::optional<std::filesystem::path>> url;
+    /// Seconds; 0 when nothing is loaded.
+    Published<double> duration{0};
+    Published<double> currentTime{0};
+    Published<bool> isPlaying{false};
+    Published<std::vector<float>> peaks;
+    Published<std::shared_ptr<const RgbaImage>> spectrogram;
+    /// True while the analysis runs.
+    Published<bool> isLoading{false};
+    /// Why the recording cannot be played or pictured, for the window to say; empty when fine.
+    Published<std::string> problem;
+
+    /// Loads a recording (with its later parts) and starts its analysis; nothing when that
+    /// location is loaded already.
+    void load(const std::filesystem::path& recording);
+    /// Stops everything and clears the model.
+    void unload();
+    void togglePlay();
+    void skip(double seconds);
+    void seek(double seconds);
+    bool canPlay() const { return player_ != nullptr; }
+
+private:
+    void startTicker();
+    void deliver(std::uint64_t generation, RecordingPictures pictures, std::string error);
+    void playerFinished();
+
+    Deps deps_;
+    std::unique_ptr<AudioPlayer> player_;
+    Handle ticker_;
+    std::uint64_t generation_ = 0;
+    std::shared_ptr<std::atomic<bool>> cancelAnalysis_;
+    Lifetime lifetime_;
+};
+
+} // namespace mirl

@@ -1,0 +1,75 @@
+#include "detect/CaptureRecorder.h"
+#include "platform/fake/FakeAudioFiles.h"
+#include "runtime/SerialQueue.h"
+#include "runtime/VirtualScheduler.h"
+#include "tests/support/RecordingEventSink.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+using namespace mirl;
+
+TEST(RecordingPartsTest, PartsLieBesideTheFirstWithTheirNumber) {
+    struct Case {
+        const char* first;
+        int index;
+        const char* expected;
+    };
+    for (const auto& c :
+         {Case{"/r/audio-2026-12-05-2253.m4a", 0, "/r/audio-2026-12-05-2253.m4a"},
+          Case{"/r/audio-2026-12-05-2253.m4a", 1, "/r/audio-2026-12-05-2253-part2.m4a"},
+          Case{"/r/audio-2026-12-05-2253.m4a", 2, "/r/audio-2026-12-05-2253-part3.m4a"},
+          Case{"/r/audio-2026-12-05-2253-2.m4a", 9, "/r/audio-2026-12-05-2253-2-part10.m4a"},
+          Case{"/r/noextension", 1, "/r/noextension-part2"}, Case{"/r.d/a.b.m4a", 1, "/r.d/a.b-part2.m4a"}}) {
+        EXPECT_EQ(RecordingParts::partPath(std::filesystem::path(c.first), c.index),
+                  std::filesystem::path(c.expected))
+            << c.first << " " << c.index;
+    }
+    EXPECT_EQ(RecordingParts::partPath(std::nullopt, 3), std::nullopt);
+
+    RecordingParts parts;
+    parts.begin(std::nullopt);
+    EXPECT_EQ(parts.advance(), std::nullopt); // no recording: parts still count
+    EXPECT_EQ(parts.index(), 1);
+    parts.begin("/r/a.m4a");
+    EXPECT_EQ(parts.current(), std::filesystem::path("/r/a.m4a"));
+    EXPECT_EQ(parts.advance(), std::filesystem::path("/r/a-part2.m4a"));
+}
+
+TEST(CaptureRecorderTest, BuffersFromTheCaptureThreadReachTheFileBeforeCloseReturns) {
+    VirtualScheduler scheduler;
+    test::RecordingEventSink events;
+    FakeAudioFiles files;
+    RecordingParts parts;
+    SerialQueue queue("Mirl.SleepDetector.recorder");
+    CaptureRecorder recorder(scheduler, queue, events, files.factory(), parts);
+    parts.begin("/r/a.m4a");
+    recorder.beginBuild("/r/a.m4a");
+
+    std::thread capture([&] {
+        std::vector<float> block(2 * 1000);
+        for (int i = 0; i < 200; ++i) {
+            std::fill(block.begin(), block.end(), static_cast<float>(i));
+            recorder.append({block.data(), 1000, {48000, 2}, i * 1000});
+        }
+    });
+    capture.join();
+    recorder.close();
+    auto made = files.files();
+    ASSERT_EQ(made.size(), 1u);
+    EXPECT_TRUE(made[0].closed);
+    ASSERT_EQ(made[0].interleaved.size(), 200u * 2000);
+    for (int i = 0; i < 200; ++i) // in capture order
+        ASSERT_EQ(made[0].interleaved[static_cast<std::size_t>(i) * 2000 + 1], static_cast<float>(i)) << i;
+
+    // After close, nothing is recorded until the next build reserves a location.
+    std::vector<float> block(1000, 0.5f);
+    recorder.append({block.data(), 1000, {48000, 1}, 0});
+    recorder.beginBuild(std::nullopt);
+    recorder.append({block.data(), 1000, {48000, 1}, 0});
+    recorder.close();
+    EXPECT_EQ(files.files().size(), 1u);
+    scheduler.runDue();
+    EXPECT_TRUE(events.names().empty());
+}
