@@ -91,6 +91,22 @@ std::optional<std::string> irregularFile(const std::filesystem::path& file, std:
     return std::nullopt;
 }
 
+int openPrivateFile(const std::filesystem::path& file, int flags) {
+    const int fd =
+        ::open(file.c_str(), flags | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return -1;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        errno = EINVAL;
+        return -1;
+    }
+    // Writes to a regular file do not block; the flag only kept a FIFO from stalling the open.
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
 std::optional<std::string> makePrivateFolder(const std::filesystem::path& folder) {
     struct stat st {};
     if (::stat(folder.c_str(), &st) == 0)

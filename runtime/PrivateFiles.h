@@ -28,6 +28,12 @@ FileRead readRegularFile(const std::filesystem::path& file, std::size_t maxBytes
 /// when it does not exist. For files that a library opens itself (QSettings).
 std::optional<std::string> irregularFile(const std::filesystem::path& file, std::size_t maxBytes);
 
+/// Opens `file` for writing, creating it with mode 0600 when it is missing; `flags` is what to
+/// add to O_CREAT (O_WRONLY | O_TRUNC, O_RDWR | O_APPEND, ...). Never through a link in its place
+/// and never waiting on a FIFO. The descriptor, or -1 with errno set (ELOOP for a link, EINVAL for
+/// anything but a regular file).
+int openPrivateFile(const std::filesystem::path& file, int flags);
+
 /// Creates `folder` and its missing parents with mode 0700 (existing folders keep their mode).
 /// Nothing on success, else why.
 std::optional<std::string> makePrivateFolder(const std::filesystem::path& folder);

@@ -168,6 +168,24 @@ TEST_F(AnnotationStoreTest, AnUnreadableAnnotationFileGivesNoAnnotationsAndKeeps
     EXPECT_FALSE(store.saveAnnotation("2026-12-05-2200", SessionType::night, "", 3, ""));
 }
 
+TEST_F(AnnotationStoreTest, AnAnnotationFileThatIsNoFileNeitherHangsNorIsWrittenThrough) {
+    touch("sessions/session-2026-12-05-2200.jsonl");
+    const fs::path victim = tmp.path() / "victim";
+    std::ofstream(victim) << "precious\n";
+    for (const char* kind : {"fifo", "link"}) {
+        fs::remove(root / "annotations.jsonl");
+        if (std::string(kind) == "fifo")
+            ASSERT_EQ(::mkfifo((root / "annotations.jsonl").c_str(), 0600), 0);
+        else
+            fs::create_symlink(victim, root / "annotations.jsonl");
+        AnnotationStore store(clock, root); // a FIFO used to block here for good
+        EXPECT_EQ(store.sessions.get().size(), 1u) << kind;
+        EXPECT_TRUE(store.existingAnnotations.get().empty()) << kind;
+        EXPECT_FALSE(store.saveAnnotation("2026-12-05-2200", SessionType::night, "", 3, "")) << kind;
+        EXPECT_EQ(test::readFile(victim), "precious\n") << kind;
+    }
+}
+
 TEST_F(AnnotationStoreTest, Filters) {
     touch("sessions/session-n.jsonl", "{}\n", t0 - 1h);
     touch("sessions/session-p.jsonl", "{}\n", t0 - 2h);
