@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -75,6 +76,7 @@ SessionLogger::SessionFiles SessionLogger::startSession() {
     }
 
     fd_ = fd;
+    writeError_.reset();
     sessionURL_ = files.log;
     recordingURL_ = files.recording;
     writeRecordLocked("session_start", {{"session_file", files.log.filename().string()},
@@ -101,7 +103,8 @@ void SessionLogger::writeRecordLocked(std::string_view event, const EventPayload
     if (!text)
         return;
     text->push_back('\n');
-    writeAll(fd_, *text); // a failed write loses this record only
+    if (!writeAll(fd_, *text) && !writeError_) // a failed write loses this record only
+        writeError_ = std::strerror(errno);
 }
 
 void SessionLogger::endSession(std::string_view reason) {
@@ -111,8 +114,8 @@ void SessionLogger::endSession(std::string_view reason) {
 }
 
 void SessionLogger::closeLocked() {
-    if (fd_ >= 0)
-        ::close(fd_);
+    if (fd_ >= 0 && ::close(fd_) != 0 && !writeError_)
+        writeError_ = std::strerror(errno);
     fd_ = -1;
     sessionURL_.reset();
     recordingURL_.reset();
@@ -148,6 +151,11 @@ void SessionLogger::pruneOldFiles(int days) {
             }
         }
     }
+}
+
+std::optional<std::string> SessionLogger::writeError() const {
+    std::lock_guard lock(mutex_);
+    return writeError_;
 }
 
 bool SessionLogger::isOpen() const {
