@@ -16,11 +16,13 @@
 #include "platform/linux/SystemdPower.h"
 #include "platform/linux/TerminationSignals.h"
 #include "platform/linux/XdgPaths.h"
+#include "runtime/CommandLine.h"
 #include "runtime/Version.h"
 
 #include <QCoreApplication>
 #include <QStringList>
 
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -29,13 +31,16 @@ using namespace mirl;
 
 namespace {
 
-void printUsage() {
-    std::printf("Usage: mirl [--minutes N] [--version]\n"
-                "       mirl review\n"
-                "  --minutes N   run a sleep timer of N minutes in this terminal\n"
-                "  --version     print the version\n"
-                "  review        open the review window of past sessions\n");
+void printUsage(std::FILE* to) {
+    std::fprintf(to, "Usage: mirl [--minutes N] [--version]\n"
+                     "       mirl review\n"
+                     "  --minutes N   run a sleep timer of N minutes in this terminal\n"
+                     "  --version     print the version\n"
+                     "  review        open the review window of past sessions\n");
 }
+
+constexpr std::array kOptions{OptionSpec{"--minutes", true}, OptionSpec{"--version"}, OptionSpec{"--help"},
+                              OptionSpec{"-h"}};
 
 } // namespace
 
@@ -44,14 +49,28 @@ int main(int argc, char** argv) {
         return runReviewCommand(argc, argv);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Mirl"));
-    const QStringList args = QCoreApplication::arguments();
-    if (args.contains(QStringLiteral("--version"))) {
+    std::vector<std::string> words;
+    for (const QString& arg : QCoreApplication::arguments().mid(1))
+        words.push_back(arg.toStdString());
+    const CommandLine args = parseCommandLine(words, kOptions);
+    if (args.error) {
+        std::fprintf(stderr, "mirl: %s\n", args.error->c_str());
+        printUsage(stderr);
+        return 2;
+    }
+    if (args.has("--version")) {
         std::printf("Mirl %s\n", kVersion);
         return 0;
     }
-    if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
-        printUsage();
+    if (args.has("--help") || args.has("-h")) {
+        printUsage(stdout);
         return 0;
+    }
+    bool ok = false;
+    const int minutes = QString::fromStdString(args.value("--minutes").value_or("0")).toInt(&ok);
+    if (args.has("--minutes") && (!ok || minutes < 1 || minutes > 1440)) {
+        std::fprintf(stderr, "mirl: --minutes takes a whole number from 1 to 1440\n");
+        return 2;
     }
 
     SystemClock clock;
@@ -84,17 +103,10 @@ int main(int argc, char** argv) {
     SystemdPower power;
     SleepTimerModel timer(clock, scheduler, settings, logger, power, console);
 
-    const int minutesIndex = static_cast<int>(args.indexOf(QStringLiteral("--minutes")));
-    if (minutesIndex < 0 || minutesIndex + 1 >= args.size()) {
+    if (!args.has("--minutes")) {
         std::printf("Mirl %s: the tray application is not here yet.\n", kVersion);
-        printUsage();
+        printUsage(stdout);
         return 0;
-    }
-    bool ok = false;
-    const int minutes = args.at(minutesIndex + 1).toInt(&ok);
-    if (!ok || minutes < 1 || minutes > 1440) {
-        std::fprintf(stderr, "mirl: --minutes takes a whole number from 1 to 1440\n");
-        return 2;
     }
 
     auto showCountdown = timer.now.subscribe([&](const TimePoint&) {
