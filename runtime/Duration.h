@@ -25,6 +25,18 @@ inline Duration toDuration(double seconds) {
     return std::chrono::duration_cast<Duration>(std::chrono::duration<double>(seconds));
 }
 
+/// A file system time (seconds and nanoseconds since 1970), held at the ends of the clock's range:
+/// a file may be dated in the year 3000.
+inline TimePoint fromFileTime(long long seconds, long long nanoseconds) {
+    constexpr long long limit = std::chrono::duration_cast<std::chrono::seconds>(Duration::max()).count() - 1;
+    if (seconds > limit)
+        return TimePoint::max();
+    if (seconds < -limit)
+        return TimePoint::min();
+    return TimePoint{std::chrono::duration_cast<TimePoint::duration>(std::chrono::seconds(seconds) +
+                                                                     std::chrono::nanoseconds(nanoseconds))};
+}
+
 /// t + d, held at the ends of the clock's range instead of overflowing.
 inline TimePoint addSaturating(TimePoint t, Duration d) {
     const auto since = std::chrono::duration_cast<Duration>(t.time_since_epoch());

@@ -81,8 +81,7 @@ std::optional<TimePoint> modificationTime(const fs::path& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0)
         return std::nullopt;
-    return TimePoint{std::chrono::duration_cast<TimePoint::duration>(
-        std::chrono::seconds(st.st_mtim.tv_sec) + std::chrono::nanoseconds(st.st_mtim.tv_nsec))};
+    return fromFileTime(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
 }
 
 bool startsWith(std::string_view text, std::string_view prefix) {

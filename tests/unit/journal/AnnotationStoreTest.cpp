@@ -76,6 +76,16 @@ TEST_F(AnnotationStoreTest, ListsSessionLogsNewestFirstWithTheirRecordings) {
     EXPECT_EQ(sessions[1].sessionURL, root / "sessions" / "session-2026-12-03-2300.jsonl");
 }
 
+TEST_F(AnnotationStoreTest, ALogDatedBeyondTheClocksRangeIsTheNewestNotTheOldest) {
+    touch("sessions/session-2026-12-01-2200.jsonl", "{}\n", t0 - 96h);
+    const fs::path future = touch("sessions/session-3000-01-01-0000.jsonl");
+    timespec times[2] = {{32503680000, 0}, {32503680000, 0}}; // past 64-bit nanoseconds
+    ASSERT_EQ(::utimensat(AT_FDCWD, future.c_str(), times, 0), 0);
+    AnnotationStore store(clock, root);
+    EXPECT_EQ(ids(store.sessions.get()), (std::vector<std::string>{"3000-01-01-0000", "2026-12-01-2200"}));
+    EXPECT_EQ(store.sessions.get()[0].date, TimePoint::max());
+}
+
 TEST_F(AnnotationStoreTest, ANewLogAppearsAtTheNextRefresh) {
     AnnotationStore store(clock, root);
     EXPECT_TRUE(store.sessions.get().empty());

@@ -257,5 +257,11 @@ TEST(Timestamp, FormatsAndParsesMillisecondsCut) {
     EXPECT_EQ(parseTimestamp("2026-12-05T22:00:01.999Z"), VirtualScheduler::defaultStart() + 1999ms);
     EXPECT_FALSE(parseTimestamp("2026-12-05 22:00:01.999Z"));
     EXPECT_FALSE(parseTimestamp("2026-02-30T22:00:01.999Z"));
+    // Years the clock cannot hold are refused rather than wrapped round into another time.
+    EXPECT_FALSE(parseTimestamp("9999-12-31T23:59:59.999Z"));
+    EXPECT_FALSE(parseTimestamp("2262-06-01T00:00:00.000Z"));
+    EXPECT_FALSE(parseTimestamp("0001-01-01T00:00:00.000Z"));
+    ASSERT_TRUE(parseTimestamp("2261-12-31T23:59:59.999+01:00"));
+    EXPECT_GT(*parseTimestamp("2261-12-31T23:59:59.999+01:00"), VirtualScheduler::defaultStart());
     EXPECT_EQ(formatTimestamp(TimePoint{} - 1ms), "1969-12-31T23:59:59.999Z");
 }

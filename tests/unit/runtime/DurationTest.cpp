@@ -36,6 +36,9 @@ TEST(Duration, ArithmeticHoldsAtTheEndsOfTheClocksRange) {
     EXPECT_EQ(addSaturating(t - std::chrono::hours(24 * 365 * 100), Duration::min()), TimePoint::min());
     EXPECT_GT(secondsBetween(TimePoint::min(), TimePoint::max()), 1.8e10) << "no wrap-around";
     EXPECT_EQ(secondsBetween(t, t + std::chrono::milliseconds(1500)), 1.5);
+    EXPECT_EQ(fromFileTime(1796508000, 5), t + std::chrono::nanoseconds(5));
+    EXPECT_EQ(fromFileTime(32503680000, 0), TimePoint::max()) << "the year 3000";
+    EXPECT_EQ(fromFileTime(-32503680000, 0), TimePoint::min());
 }
 
 TEST(VirtualScheduler, AnEndlessDelayNeverComesDue) {
