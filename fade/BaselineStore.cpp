@@ -40,20 +40,25 @@ void BaselineStore::clearInitialVolume() {
         restoreState_.forget(restore_parts::volume);
 }
 
+bool BaselineStore::putBackVolume(int v) {
+    if (outputs_.volume.setVolume(v, "baseline_restore"))
+        return true;
+    // The sound server is away: the volume stays recorded and goes back when it returns.
+    pendingVolume_ = v;
+    (void)restoreState_.remember(restore_parts::volume, {{"percent", static_cast<long long>(v)}});
+    events_.log("baseline_volume_pending", {{"volume", static_cast<long long>(v)}});
+    return false;
+}
+
 void BaselineStore::restore(std::string_view reason) {
     outputs_.overlay.apply(0, 0);
     outputs_.brightness.restore();
     outputs_.nightShift.disable();
     outputs_.gamma.restore();
-    const bool volumeSet = !initialVolume_ || outputs_.volume.setVolume(*initialVolume_, "baseline_restore");
+    if (initialVolume_)
+        putBackVolume(*initialVolume_);
     events_.log("baseline_restored", {{"reason", std::string(reason)},
                                       {"volume", static_cast<long long>(initialVolume_.value_or(-1))}});
-    if (!volumeSet) {
-        // The sound server is away: the baseline stays recorded and goes back when it returns.
-        events_.log("baseline_volume_pending", {{"volume", static_cast<long long>(*initialVolume_)}});
-        pendingVolume_ = std::exchange(initialVolume_, std::nullopt);
-        return;
-    }
     clearInitialVolume();
 }
 

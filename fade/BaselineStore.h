@@ -42,6 +42,9 @@ public:
     [[nodiscard]] bool captureInitialVolume(int v);
     /// Forgets the baseline (the control view's own restore does this).
     void clearInitialVolume();
+    /// Sets v again as the user's volume ("baseline_restore"). When the sound server is away, v
+    /// stays recorded ("baseline_volume_pending") and is set when the server returns; false then.
+    bool putBackVolume(int v);
     std::optional<int> initialVolume() const { return initialVolume_; }
     /// A baseline a full restore could not set yet.
     std::optional<int> pendingVolume() const { return pendingVolume_; }
