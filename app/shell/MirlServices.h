@@ -27,8 +27,8 @@
 namespace mirl {
 
 /// Everything one Mirl process runs on, wired once: the settings, the session journal, the
-/// sound server, the probes, the screen outputs, suspend and the system's sleep and wake
-/// through logind, and the session engines with their orchestration. Its construction is the
+/// sound server and the microphone, the probes, the screen outputs, suspend and the system's
+/// sleep and wake through logind, and the session engines with their orchestration. Its construction is the
 /// launch: old session files are pruned and whatever a previous process left changed (volume,
 /// backlight, gamma, night light) is put back before anything else touches it; what cannot be
 /// put back yet stays recorded (the volume goes back when the sound server returns).
