@@ -3,7 +3,8 @@
 // timeout: 120
 // Control from outside: a running instance publishes itself on the session bus; the verbs of a
 // second `mirl` (the real program, in its own process) reach it, and without an instance they
-// say so with status 1. (A second instance handing over is in tray_end_to_end.)
+// say so with status 1; `mirl --preferences` and `mirl review` open the instance's own windows.
+// (A second instance handing over is in tray_end_to_end.)
 
 #include "ui/shell/RemoteControl.h"
 
@@ -47,6 +48,8 @@ protected:
         handlers.extend = [this](int m) { calls.push_back("extend " + std::to_string(m)); };
         handlers.cancel = [this] { calls.push_back("cancel"); };
         handlers.activate = [this] { calls.push_back("activate"); };
+        handlers.showPreferences = [this] { calls.push_back("preferences"); };
+        handlers.showReview = [this] { calls.push_back("review"); };
         handlers.status = [this] { return status; };
     }
 
@@ -79,6 +82,29 @@ TEST_F(RemoteControlTest, VerbsReachTheRunningInstance) {
     const Outcome text = runMirl({"status"});
     EXPECT_EQ(text.status, 0);
     EXPECT_EQ(text.out.rfind("10:59 left (Night)\n", 0), 0u) << text.out;
+}
+
+TEST_F(RemoteControlTest, PreferencesAndReviewOpenInTheRunningInstance) {
+    remote::Service service(handlers);
+    ASSERT_TRUE(service.publish());
+    const Outcome preferences = runMirl({"--preferences"});
+    EXPECT_EQ(preferences.status, 0) << preferences.err;
+    EXPECT_NE(preferences.out.find("already running"), std::string::npos) << preferences.out;
+    const Outcome review = runMirl({"review"});
+    EXPECT_EQ(review.status, 0) << review.err;
+    EXPECT_EQ(calls, (std::vector<std::string>{"preferences", "review"}));
+}
+
+TEST_F(RemoteControlTest, AnInstanceWithoutTheWindowSaysSoToItsCaller) {
+    handlers.showPreferences = nullptr;
+    remote::Service service(handlers);
+    ASSERT_TRUE(service.publish());
+    QString error;
+    EXPECT_EQ(remote::call(QStringLiteral("ShowPreferences"), {}, nullptr, &error),
+              remote::CallResult::failed);
+    EXPECT_NE(error.indexOf(QStringLiteral("no preferences window")), -1) << error.toStdString();
+    EXPECT_FALSE(remote::presentInRunningInstance(QStringLiteral("ShowPreferences")));
+    EXPECT_TRUE(calls.empty());
 }
 
 TEST_F(RemoteControlTest, MalformedVerbsNeverReachTheInstance) {

@@ -98,6 +98,22 @@ void Service::Activate() {
         handlers_.activate();
 }
 
+void Service::ShowPreferences() {
+    present(handlers_.showPreferences, "preferences window");
+}
+
+void Service::ShowReview() {
+    present(handlers_.showReview, "review window");
+}
+
+void Service::present(const std::function<void()>& show, const char* what) {
+    if (show)
+        show();
+    else if (calledFromDBus())
+        sendErrorReply(QStringLiteral("org.mirl.Mirl.NotAvailable"),
+                       QStringLiteral("this Mirl has no %1").arg(QLatin1String(what)));
+}
+
 QVariantMap statusToMap(const RemoteStatus& status) {
     QVariantMap map;
     map.insert(QStringLiteral("running"), status.running);
@@ -148,6 +164,10 @@ CallResult call(const QString& method, const QVariantList& args, QVariant* reply
     if (reply && !answer.arguments().isEmpty())
         *reply = answer.arguments().constFirst();
     return CallResult::done;
+}
+
+bool presentInRunningInstance(const QString& method) {
+    return call(method, {}) == CallResult::done;
 }
 
 } // namespace mirl::remote

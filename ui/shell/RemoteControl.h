@@ -24,11 +24,17 @@ struct Handlers {
     std::function<RemoteStatus()> status;
     /// A second plain launch: show Mirl.
     std::function<void()> activate;
+    /// `mirl --preferences` and `mirl review` beside the running instance: its own windows.
+    /// Left empty, the call fails and the caller opens the window itself.
+    std::function<void()> showPreferences;
+    std::function<void()> showReview;
 };
 
 /// The running instance's side: the object at kPath with the interface kInterface.
 ///   Start(i minutes), Extend(i minutes): 1 to 1440, else the error org.mirl.Mirl.InvalidMinutes
 ///   Cancel(), Activate()
+///   ShowPreferences(), ShowReview(): the error org.mirl.Mirl.NotAvailable when the instance has
+///   no such window
 ///   Status() -> a{sv}: running b, remaining_sec x, remaining_text s, mode s, and phase s and
 ///   breath_rpm d when known.
 class Service final : public QObject, protected QDBusContext {
@@ -51,9 +57,12 @@ public Q_SLOTS:
     void Cancel();
     QVariantMap Status();
     void Activate();
+    void ShowPreferences();
+    void ShowReview();
 
 private:
     bool acceptMinutes(int minutes);
+    void present(const std::function<void()>& show, const char* what);
 
     Handlers handlers_;
     bool exported_ = false;
@@ -91,6 +100,10 @@ bool instanceRunning();
 /// value; `error` the bus's message when it failed.
 CallResult call(const QString& method, const QVariantList& args, QVariant* reply = nullptr,
                 QString* error = nullptr);
+
+/// Asks the running instance to show one of its windows (`method` is ShowPreferences or
+/// ShowReview). False when none runs or it cannot; the caller then opens the window itself.
+bool presentInRunningInstance(const QString& method);
 
 RemoteStatus statusFromMap(const QVariantMap& map);
 QVariantMap statusToMap(const RemoteStatus& status);

@@ -16,7 +16,8 @@ namespace mirl {
 TrayShell::TrayShell(SessionOrchestrator& session, const Settings& settings, const Clock& clock,
                      Scheduler& scheduler, ControlViewActions actions)
     : session_(session), settings_(settings), clock_(clock),
-      quit_(actions.quit ? actions.quit : [] { QApplication::quit(); }) {
+      quit_(actions.quit ? actions.quit : [] { QApplication::quit(); }),
+      openPreferences_(actions.openPreferences), openAnnotation_(actions.openAnnotation) {
     actions.quit = quit_;
     mainWindow_ = std::make_unique<MainWindow>(new ControlView(session, settings, clock, scheduler, actions));
     popover_ = std::make_unique<Popover>(new ControlView(session, settings, clock, scheduler, actions));
@@ -75,6 +76,8 @@ remote::Handlers TrayShell::remoteHandlers() {
     handlers.cancel = [this] { session_.cancelSession(); };
     handlers.status = [this] { return status(); };
     handlers.activate = [this] { presentMainWindow(); };
+    handlers.showPreferences = openPreferences_;
+    handlers.showReview = openAnnotation_;
     return handlers;
 }
 

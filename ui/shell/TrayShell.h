@@ -52,6 +52,8 @@ private:
     const Settings& settings_;
     const Clock& clock_;
     std::function<void()> quit_;
+    std::function<void()> openPreferences_;
+    std::function<void()> openAnnotation_;
     std::unique_ptr<MainWindow> mainWindow_;
     std::unique_ptr<Popover> popover_;
     std::unique_ptr<TrayItem> tray_;
