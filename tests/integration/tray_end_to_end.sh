@@ -2,11 +2,12 @@
 # timeout: 240
 # The tray application end to end, on an Xorg display (gamma ramps that round-trip) with a tray
 # host, PulseAudio and a logind stand-in: launch, the popover opened and closed by clicks and
-# Escape, `mirl start 1` from a second process, the
-# countdown in the tray, the pre-sleep panel appearing without taking the focus from the window
-# the user types in, +10 by a click, `mirl status --json` with the extended time, a second
-# launch and `mirl --minutes` handing over, `mirl cancel`, and a quit in the middle of a second session; the volume
-# and the gamma as they were before.
+# Escape, `mirl start 1` from a second process, the countdown in the tray, the pre-sleep panel
+# appearing without taking the focus from the window the user types in, +10 by a click,
+# `mirl status --json` with the extended time, a second launch, `mirl --minutes`,
+# `mirl --preferences` and `mirl review` handing over, the preferences from the popover,
+# `mirl cancel`, and a quit in the middle of a second session; the volume and the gamma as they
+# were before.
 set -u
 mirl="$MIRL_BINARY_DIR/bin/mirl"
 py=/usr/bin/python3
@@ -143,6 +144,27 @@ kill -0 $mirl_pid || fail "the second launch ended the first"
 "$mirl" status --json | $py -c 'import json,sys; s=json.load(sys.stdin); assert s["running"] and 1190 < s["remaining_sec"] <= 1200, s' ||
     fail "--minutes was not handed to the running Mirl: $("$mirl" status --json)"
 
+# The preferences and review windows are the running Mirl's own: from the popover (Ctrl+,), from
+# `mirl --preferences` and from `mirl review`.
+mirl_window() {
+    for w in $(xdotool search --onlyvisible --name "$1" 2>/dev/null); do
+        xprop -id "$w" _NET_WM_PID 2>/dev/null | grep -q "= $mirl_pid\$" && { echo "$w"; return 0; }
+    done
+    return 1
+}
+click_icon
+within 5 popover || fail "the popover does not open for the preferences"
+xdotool key ctrl+comma
+within 10 mirl_window '^Mirl Preferences$' || fail "Ctrl+, in the popover opens no preferences window"
+prefs=$(mirl_window '^Mirl Preferences$')
+within 5 sh -c "[ \"\$(xdotool getwindowfocus)\" = $prefs ]" || fail "the preferences window has no keyboard focus"
+xdotool key Escape
+within 5 sh -c "! xdotool search --onlyvisible --name '^Mirl Preferences\$'" || fail "Escape leaves the preferences open"
+out=$(timeout 20 "$mirl" --preferences 2>&1) || fail "mirl --preferences beside a running Mirl failed: $out"
+within 10 mirl_window '^Mirl Preferences$' || fail "mirl --preferences did not open the running Mirl's window: $out"
+out=$(timeout 20 "$mirl" review 2>&1) || fail "mirl review beside a running Mirl failed: $out"
+within 10 mirl_window '^Annotation$' || fail "mirl review did not open the running Mirl's window: $out"
+
 "$mirl" cancel || fail "mirl cancel failed"
 "$mirl" status --json | $py -c 'import json,sys; s=json.load(sys.stdin); assert not s["running"], s' ||
     fail "status after cancel: $("$mirl" status --json)"
@@ -168,4 +190,4 @@ status=$?
 [ "$(gamma)" = "$gamma_before" ] || fail "the gamma is $(gamma), was $gamma_before"
 dbus-send --system --print-reply --dest=org.freedesktop.login1 /org/freedesktop/login1 \
     org.freedesktop.DBus.Mock.GetCalls | grep -q '"Suspend"' && fail "logind was asked to suspend"
-echo "tray, panel without focus, +10, status, hand-over, cancel, quit mid-session; volume $volume_before and gamma as before"
+echo "tray, panel without focus, +10, status, hand-over, preferences and review windows, cancel, quit mid-session; volume $volume_before and gamma as before"

@@ -79,3 +79,20 @@ TEST_F(TrayShellTest, ASecondLaunchBringsTheMainWindowForward) {
     EXPECT_FALSE(shell.popover().isVisible());
     EXPECT_TRUE(shell.mainWindow().isVisible());
 }
+
+TEST(TrayShellWindows, PreferencesAndReviewFromOutsideOpenTheSameWindowsAsTheButtons) {
+    test::ControlWorld world{test::dayAt(14, 0)};
+    std::vector<std::string> opened;
+    TrayShell shell(world.session, world.settings, world.scheduler, world.scheduler,
+                    {[&] { opened.push_back("preferences"); }, [&] { opened.push_back("review"); }, [] {}});
+    remote::Handlers handlers = shell.remoteHandlers();
+    ASSERT_TRUE(handlers.showPreferences && handlers.showReview);
+    handlers.showPreferences();
+    handlers.showReview();
+    EXPECT_EQ(opened, (std::vector<std::string>{"preferences", "review"}));
+
+    // Without the windows the caller hears so and opens its own.
+    TrayShell bare(world.session, world.settings, world.scheduler, world.scheduler, {{}, {}, [] {}});
+    EXPECT_FALSE(bare.remoteHandlers().showPreferences);
+    EXPECT_FALSE(bare.remoteHandlers().showReview);
+}
