@@ -9,7 +9,6 @@
 #include "runtime/CommandLine.h"
 #include "runtime/Version.h"
 #include "ui/shell/ControlVerbs.h"
-#include "ui/shell/RemoteControl.h"
 
 #include <QStringList>
 
@@ -94,11 +93,7 @@ int main(int argc, char** argv) {
     const std::optional<int> minutes = minutesArgument(QCoreApplication::arguments());
     if (!minutes)
         return 2;
-    if (*minutes > 0) {
-        // One Mirl at a time changes the screen and the volume: a running one takes the timer.
-        if (remote::instanceRunning())
-            return runControlVerb({QStringLiteral("start"), QString::number(*minutes)}, stdout, stderr);
+    if (*minutes > 0)
         return runTerminalSession(*minutes);
-    }
     return runTrayApplication(*app);
 }

@@ -1,5 +1,7 @@
 #include "ui/shell/RemoteStatus.h"
 
+#include "core/session/SessionOrchestrator.h"
+#include "core/settings/SettingsKeys.h"
 #include "ui/control/ControlTexts.h"
 
 #include <nlohmann/json.hpp>
@@ -8,6 +10,27 @@
 #include <cmath>
 
 namespace mirl {
+
+RemoteStatus sessionStatus(SessionOrchestrator& session, const Settings& settings, const Clock& clock) {
+    const SleepTimerModel& timer = session.timer();
+    RemoteStatus status;
+    status.running = timer.isRunning();
+    if (status.running) {
+        status.remainingSeconds = static_cast<long long>(std::ceil(timer.remaining()));
+        status.remainingText = timer.shortRemainingText();
+        status.mode = std::string(rawValue(timer.mode()));
+    } else {
+        const MirlMode choice = parseMirlMode(settings.readString(keys::modeTimerMode, "auto"));
+        status.mode = std::string(rawValue(timer.resolveMode(clock.now(), choice)));
+    }
+    if (session.detectorRunning.get()) {
+        const SleepDetector& detector = session.detector();
+        status.phase = std::string(rawValue(detector.phase.get()));
+        if (detector.breathHasReading.get())
+            status.breathRpm = detector.breathRpm.get();
+    }
+    return status;
+}
 
 std::string statusJson(const RemoteStatus& status) {
     nlohmann::ordered_json json;

@@ -5,6 +5,10 @@
 
 namespace mirl {
 
+class Clock;
+class SessionOrchestrator;
+class Settings;
+
 /// What `mirl status` reports: the timer and, while the detectors run, the sleep phase and the
 /// breathing rate.
 struct RemoteStatus {
@@ -15,6 +19,10 @@ struct RemoteStatus {
     std::optional<std::string> phase;
     std::optional<double> breathRpm;
 };
+
+/// What `mirl status` says about `session` now; the mode of a timer not yet started is what a
+/// start now would give.
+RemoteStatus sessionStatus(SessionOrchestrator& session, const Settings& settings, const Clock& clock);
 
 /// One JSON object on one line, with "running", "remaining_sec", "remaining_text", "mode",
 /// "phase" and "breath_rpm" (null when unknown).

@@ -1,15 +1,12 @@
 #include "ui/shell/TrayShell.h"
 
 #include "core/session/SessionOrchestrator.h"
-#include "core/settings/SettingsKeys.h"
 #include "ui/control/MainWindow.h"
 #include "ui/tray/Popover.h"
 #include "ui/tray/TrayItem.h"
 
 #include <QApplication>
 #include <QSystemTrayIcon>
-
-#include <cmath>
 
 namespace mirl {
 
@@ -49,24 +46,7 @@ void TrayShell::presentMainWindow() {
 }
 
 RemoteStatus TrayShell::status() const {
-    const SleepTimerModel& timer = session_.timer();
-    RemoteStatus status;
-    status.running = timer.isRunning();
-    if (status.running) {
-        status.remainingSeconds = static_cast<long long>(std::ceil(timer.remaining()));
-        status.remainingText = timer.shortRemainingText();
-        status.mode = std::string(rawValue(timer.mode()));
-    } else {
-        const MirlMode choice = parseMirlMode(settings_.readString(keys::modeTimerMode, "auto"));
-        status.mode = std::string(rawValue(timer.resolveMode(clock_.now(), choice)));
-    }
-    if (session_.detectorRunning.get()) {
-        const SleepDetector& detector = session_.detector();
-        status.phase = std::string(rawValue(detector.phase.get()));
-        if (detector.breathHasReading.get())
-            status.breathRpm = detector.breathRpm.get();
-    }
-    return status;
+    return sessionStatus(session_, settings_, clock_);
 }
 
 remote::Handlers TrayShell::remoteHandlers() {
