@@ -23,16 +23,18 @@ namespace mirl {
 /// one night), publishes the playhead ten times a second while playing, and computes its
 /// waveform peaks and spectrogram in the background.
 ///
-/// Thread rule: every member belongs to the main thread. The analysis runs on the analysis
-/// executor with its own reader and touches nothing of the model; its result comes back
-/// through the scheduler and is dropped when another file was loaded meanwhile (or the model
-/// is gone).
+/// Thread rule: every member belongs to the main thread. Opening the player and the analysis
+/// (with its own reader) run on the background executor and touch nothing of the model; their
+/// results come back through the scheduler and are dropped when another file was loaded
+/// meanwhile (or the model is gone). Until the player is back, `canPlay()` is false.
 class AudioPlayerModel {
 public:
     struct Deps {
         Scheduler& mainThread;
-        /// Where the analysis runs (a SerialQueue; an InlineExecutor in tests).
-        Executor& analysis;
+        /// Where players open and the analysis runs, in submission order (a SerialQueue). Its
+        /// owner lets it finish its tasks before `players` goes.
+        Executor& background;
+        /// Opens players on the background executor.
         AudioPlayerFactory& players;
         /// Opens a reader for the analysis; called on the analysis executor.
         std::function<OpenedAudioFile(const std::filesystem::path&)> openReader;
@@ -66,6 +68,7 @@ public:
 
 private:
     void startTicker();
+    void playerOpened(std::uint64_t generation, AudioPlayerFactory::Opened opened);
     void deliver(std::uint64_t generation, RecordingPictures pictures, std::string error);
     void playerFinished();
 
