@@ -87,12 +87,21 @@ void AudioPlayerModel::load(const fs::path& recording) {
     });
 }
 
+std::string AudioPlayerModel::withoutFolder(std::string error) const {
+    // The window names the file; the folder is long and the same for every part.
+    const std::string folder = url.get() ? url.get()->parent_path().string() + "/" : std::string();
+    if (folder.size() > 1)
+        for (auto at = error.find(folder); at != std::string::npos; at = error.find(folder, at))
+            error.erase(at, folder.size());
+    return error;
+}
+
 void AudioPlayerModel::playerOpened(std::uint64_t generation, AudioPlayerFactory::Opened opened) {
     if (generation != generation_)
         return; // another file was loaded meanwhile; this player goes unused
     if (!opened.player) {
         deps_.console.line("Mirl: AudioPlayer failed to load " + fileUrl(*url.get()) + ": " + opened.error);
-        problem.set("This recording cannot be played (" + opened.error + ").");
+        problem.set("This recording cannot be played (" + withoutFolder(opened.error) + ").");
         return;
     }
     player_ = std::move(opened.player);
@@ -130,7 +139,7 @@ void AudioPlayerModel::deliver(std::uint64_t generation, RecordingPictures pictu
     if (pictures.durationSeconds > 0) // a file the reader cannot measure keeps the player's duration
         duration.set(pictures.durationSeconds);
     if (!error.empty() && problem.get().empty())
-        problem.set("This recording cannot be read (" + error + ").");
+        problem.set("This recording cannot be read (" + withoutFolder(error) + ").");
     isLoading.set(false);
 }
 

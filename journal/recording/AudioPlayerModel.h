@@ -53,7 +53,8 @@ public:
     Published<std::shared_ptr<const RgbaImage>> spectrogram;
     /// True while the analysis runs.
     Published<bool> isLoading{false};
-    /// Why the recording cannot be played or pictured, for the window to say; empty when fine.
+    /// Why the recording cannot be played or pictured, for the window to say (files named
+    /// without their folder); empty when fine.
     Published<std::string> problem;
 
     /// Loads a recording (with its later parts) and starts its analysis; nothing when that
@@ -71,6 +72,7 @@ private:
     void playerOpened(std::uint64_t generation, AudioPlayerFactory::Opened opened);
     void deliver(std::uint64_t generation, RecordingPictures pictures, std::string error);
     void playerFinished();
+    std::string withoutFolder(std::string error) const;
 
     Deps deps_;
     std::unique_ptr<AudioPlayer> player_;
