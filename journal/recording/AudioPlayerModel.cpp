@@ -107,6 +107,7 @@ void AudioPlayerModel::playerOpened(std::uint64_t generation, AudioPlayerFactory
     player_ = std::move(opened.player);
     player_->onFinished = lifetime_.guard([this] { playerFinished(); });
     duration.set(std::max(duration.get(), player_->duration()));
+    canPlay.set(true);
 }
 
 void AudioPlayerModel::unload() {
@@ -116,6 +117,7 @@ void AudioPlayerModel::unload() {
         player_->stop();
         player_.reset();
     }
+    canPlay.set(false);
     if (cancelAnalysis_)
         *cancelAnalysis_ = true;
     cancelAnalysis_.reset();

@@ -26,7 +26,7 @@ namespace mirl {
 /// Thread rule: every member belongs to the main thread. Opening the player and the analysis
 /// (with its own reader) run on the background executor and touch nothing of the model; their
 /// results come back through the scheduler and are dropped when another file was loaded
-/// meanwhile (or the model is gone). Until the player is back, `canPlay()` is false.
+/// meanwhile (or the model is gone). Until the player is back, `canPlay` is false.
 class AudioPlayerModel {
 public:
     struct Deps {
@@ -53,6 +53,8 @@ public:
     Published<std::shared_ptr<const RgbaImage>> spectrogram;
     /// True while the analysis runs.
     Published<bool> isLoading{false};
+    /// True once the player is open (it opens in the background); play, skip and seek need it.
+    Published<bool> canPlay{false};
     /// Why the recording cannot be played or pictured, for the window to say (files named
     /// without their folder); empty when fine.
     Published<std::string> problem;
@@ -65,7 +67,6 @@ public:
     void togglePlay();
     void skip(double seconds);
     void seek(double seconds);
-    bool canPlay() const { return player_ != nullptr; }
 
 private:
     void startTicker();

@@ -1,5 +1,7 @@
 #include "platform/linux/Mp4SeekIndex.h"
 
+#include "runtime/WriteAll.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -162,17 +164,8 @@ public:
         return out;
     }
     bool write(std::int64_t offset, const std::vector<std::uint8_t>& bytes) const {
-        std::size_t done = 0;
-        while (done < bytes.size()) {
-            const ssize_t n =
-                ::pwrite(fd_, bytes.data() + done, bytes.size() - done, offset + static_cast<off_t>(done));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                return false;
-            done += static_cast<std::size_t>(n);
-        }
-        return true;
+        return writeAllAt(fd_, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
+                          offset);
     }
 
 private:

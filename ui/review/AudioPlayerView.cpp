@@ -148,6 +148,7 @@ AudioPlayerView::AudioPlayerView(AudioPlayerModel& player, QWidget* parent)
     subscriptions_.push_back(player_.isLoading.subscribe(state));
     subscriptions_.push_back(player_.url.subscribe(state));
     subscriptions_.push_back(player_.problem.subscribe(state));
+    subscriptions_.push_back(player_.canPlay.subscribe(state));
     subscriptions_.push_back(
         player_.peaks.subscribe([this](const std::vector<float>& peaks) { waveform_->setPeaks(peaks); }));
     subscriptions_.push_back(player_.spectrogram.subscribe(
