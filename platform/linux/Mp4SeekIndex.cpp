@@ -135,7 +135,15 @@ std::optional<std::string> parseMoof(Bytes moof, Fragment& fragment) {
 
 class File {
 public:
-    explicit File(const std::filesystem::path& path) : fd_(::open(path.c_str(), O_RDWR | O_CLOEXEC)) {}
+    // A recording is only ever a regular file: never written through a link or into a FIFO.
+    explicit File(const std::filesystem::path& path)
+        : fd_(::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK)) {
+        struct stat info {};
+        if (fd_ >= 0 && (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode))) {
+            ::close(fd_);
+            fd_ = -1;
+        }
+    }
     ~File() {
         if (fd_ >= 0)
             ::close(fd_);
