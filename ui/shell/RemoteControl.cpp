@@ -94,8 +94,7 @@ QVariantMap Service::Status() {
 }
 
 void Service::Activate() {
-    if (handlers_.activate)
-        handlers_.activate();
+    present(handlers_.activate, "window");
 }
 
 void Service::ShowPreferences() {

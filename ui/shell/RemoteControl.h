@@ -25,16 +25,16 @@ struct Handlers {
     /// A second plain launch: show Mirl.
     std::function<void()> activate;
     /// `mirl --preferences` and `mirl review` beside the running instance: its own windows.
-    /// Left empty, the call fails and the caller opens the window itself.
+    /// Left empty (as this one), the call fails and the caller opens the window itself.
     std::function<void()> showPreferences;
     std::function<void()> showReview;
 };
 
 /// The running instance's side: the object at kPath with the interface kInterface.
 ///   Start(i minutes), Extend(i minutes): 1 to 1440, else the error org.mirl.Mirl.InvalidMinutes
-///   Cancel(), Activate()
-///   ShowPreferences(), ShowReview(): the error org.mirl.Mirl.NotAvailable when the instance has
-///   no such window
+///   Cancel()
+///   Activate(), ShowPreferences(), ShowReview(): the error org.mirl.Mirl.NotAvailable when the
+///   instance has no such window (a session in a terminal)
 ///   Status() -> a{sv}: running b, remaining_sec x, remaining_text s, mode s, and phase s and
 ///   breath_rpm d when known.
 class Service final : public QObject, protected QDBusContext {
