@@ -7,8 +7,8 @@
 
 namespace mirl::classifier {
 
-/// Turns a window's features into labels with confidences, highest first: a small
-/// perceptron (standardised features, two tanh layers, softmax) trained by
+/// Turns a window's features into labels with confidences, highest first: a small ensemble
+/// of perceptrons (standardised features, two tanh layers each, logits averaged, softmax) trained by
 /// scripts/classifier/train-model, with a per-class calibration of its logits fitted on the
 /// development set, so that its probabilities can serve as confidences.
 class SoundDecision {
