@@ -55,10 +55,10 @@ PACKAGES = {
     "ardentryst": ("1.71-9", "train", "GPL-3+ (sounds: see its copyright)", "footsteps of two characters on four grounds, game music"),
     "kajongg": ("4:22.12.3-1", "train", "GPL-2+", "tile names spoken by eight voices, English and German, full band"),
     "tuxfootball": ("0.3.1-7", "train", "GPL-2+", "a football crowd cheering, booing and gasping; whistles, kicks, beeps"),
-    "fretsonfire-songs-muldjord": ("2.dfsg-2.1", "train", "CC-BY-SA-3.0 / GPL", "metal songs with singing"),
+    "fretsonfire-songs-muldjord": ("2.dfsg-2.1", "train", "CC-BY-SA-3.0", "metal songs with singing"),
     "supertuxkart-data": ("1.4+dfsg-2", "train", "GPL-3+ / CC-BY-SA (see its copyright)", "a cow, sheep, tropical birds, an airport announcement, game noises, music"),
     "simutrans-pak64": ("121.0-1", "train", "Artistic", "a horse"),
-    "asterisk-prompt-it-menardi-wav": ("1:1.4.22+mm20110907-3.1", "train", "GPL-2", "Italian telephone prompts, one female voice, 8 kHz"),
+    "asterisk-prompt-it-menardi-wav": ("1:1.4.22+mm20110907-3.1", "train", "CC-BY-SA-3.0 (Italian)", "Italian telephone prompts, one female voice, 8 kHz"),
     # development
     "asterisk-prompt-es-co": ("0.20070403-2.1", "dev", "GPL-2+", "Colombian Spanish telephone prompts, GSM, 8 kHz"),
     "asterisk-core-sounds-it-wav": ("1.6.1-1", "dev", "CC-BY-SA-3.0", "Italian telephone prompts, 8 kHz"),
@@ -74,7 +74,7 @@ PACKAGES = {
     "tuxtype-data": ("1.8.3-5.1", "dev", "GPL-2", "a cheering crowd, running steps, game noises"),
     "flare-game": ("1.14-1", "dev", "CC-BY-SA-3.0 (see its copyright)", "footsteps on five grounds, songbirds, an owl, ravens, game music and noises"),
     "unknown-horizons": ("2019.1-6", "dev", "GPL-2+ / CC-BY-SA (see its copyright)", "a sheep field, a narrator in three languages, music, building noises"),
-    "fretsonfire-songs-sectoid": ("1.dfsg-3.1", "dev", "CC-BY-SA-3.0 / GPL", "rock songs with singing"),
+    "fretsonfire-songs-sectoid": ("1.dfsg-3.1", "dev", "Expat", "rock songs with singing"),
     "freedroidrpg-data": ("1.0-1", "dev", "GPL-2+", "a player's spoken comments, a footstep, music, game noises"),
 }
 
