@@ -127,13 +127,15 @@ void SoundDecision::applyGuards(const FeatureVector& x, std::vector<double>& p) 
     // transients.) Nor does a floor hold a breath or a snore when no breathing rhythm or swing
     // is around; with breaths around, the pause between two is left to the model too (the
     // phase logic counts breathing and silence alike).
-    if (atFloor && f(Feature::historyRangeDb) < kContextEventDb)
+    const bool contextQuiet = f(Feature::historyPeakDb) < kContextEventDb;
+    if (atFloor && contextQuiet)
         moveToSilence(p, {"bird", "animal", "other"});
     if (atFloor && f(Feature::breathRhythm) < kRhythmHeard && f(Feature::slowSwing) < kSwingHeardDb)
         moveToSilence(p, {"snoring", "breathing"});
     // Speech, music and activity pause, and a pause right after keys or words belongs to them;
-    // without any transient in the steady context the quiet window is just quiet.
-    if (atFloor && f(Feature::historyOnsetRate) < kActiveOnsetRate)
+    // with neither a transient nor anything louder in the steady context the quiet window is
+    // just quiet.
+    if (atFloor && contextQuiet && f(Feature::historyOnsetRate) < kActiveOnsetRate)
         moveToSilence(p, {"speech", "whispering", "chatter", "typing", "footsteps", "laughter", "music"});
     // Keys and steps are transients: with none in the window and none in the last 12 s, a low
     // thud-like sound is something else (a snore, a breath).
