@@ -5,14 +5,15 @@
 #include "core/settings/Settings.h"
 #include "journal/SessionLogger.h"
 #include "platform/RestoreState.h"
-#include "platform/fake/FakeCaptureEngine.h"
-#include "platform/fake/FakeInputDevices.h"
+#include "platform/linux/CrashRecovery.h"
 #include "platform/linux/InstalledResources.h"
 #include "platform/linux/LinuxActivityProbes.h"
 #include "platform/linux/LogindPower.h"
 #include "platform/linux/LogindSleepWatch.h"
 #include "platform/linux/PulseAudioControl.h"
 #include "platform/linux/PulseAudioPlayer.h"
+#include "platform/linux/PulseCaptureEngine.h"
+#include "platform/linux/PulseInputDevices.h"
 #include "platform/linux/QSettingsStore.h"
 #include "platform/linux/QtScheduler.h"
 #include "platform/linux/SystemdPower.h"
@@ -26,10 +27,11 @@
 namespace mirl {
 
 /// Everything one Mirl process runs on, wired once: the settings, the session journal, the
-/// sound server, the probes, the screen outputs, suspend and the system's sleep and wake
-/// through logind, and the session engines with their orchestration. Its construction is the
+/// sound server and the microphone, the probes, the screen outputs, suspend and the system's
+/// sleep and wake through logind, and the session engines with their orchestration. Its construction is the
 /// launch: old session files are pruned and whatever a previous process left changed (volume,
-/// backlight, gamma, night light) is put back before anything else touches it.
+/// backlight, gamma, night light) is put back before anything else touches it; what cannot be
+/// put back yet stays recorded (the volume goes back when the sound server returns).
 ///
 /// The pre-sleep panel comes from the caller (the tray application's window, or the
 /// terminal's). Thread rule: main thread, with a QApplication (or QGuiApplication).
@@ -54,15 +56,14 @@ public:
     LogindPower power{systemctl, console};
     PulseAudioPlayerFactory players{scheduler};
     InstalledResources resources;
-    // Until the PulseAudio capture engine joins: a microphone that is not there, so that the
-    // detectors report their start failure and the session goes on without them.
-    FakeCaptureEngine microphone{scheduler};
-    FakeInputDevices inputs;
+    PulseCaptureEngine microphone{scheduler};
+    PulseInputDevices inputs{audio};
     SerialQueue analysisQueue{"Mirl.SleepDetector.analysis"};
     SerialQueue bandQueue{"Mirl.BreathBandDetector"};
     SerialQueue recorderQueue{"Mirl.SleepDetector.recorder"};
     SessionEngines engines;
     LogindSleepWatch sleepWatch;
+    std::unique_ptr<CrashRecovery> recovery; // none without a restore state file
 
     SessionOrchestrator& orchestrator() { return engines.orchestrator; }
 };
