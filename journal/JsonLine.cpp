@@ -27,7 +27,40 @@ bool carriable(const nlohmann::json& value) {
     }
 }
 
+/// True when brackets outside strings nest deeper than the limit (a bound for invalid text).
+bool nestsDeeperThan(std::string_view line, int limit) {
+    int depth = 0;
+    bool inString = false, escaped = false;
+    for (char c : line) {
+        if (inString) {
+            if (escaped)
+                escaped = false;
+            else if (c == '\\')
+                escaped = true;
+            else if (c == '"')
+                inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            if (++depth > limit)
+                return true;
+        } else if (c == ']' || c == '}') {
+            --depth;
+        }
+    }
+    return false;
+}
+
 } // namespace
+
+std::optional<nlohmann::json> parseJsonLine(std::string_view line) {
+    if (line.find('\0') != std::string_view::npos || nestsDeeperThan(line, kMaxJsonLineDepth))
+        return std::nullopt;
+    auto value = nlohmann::json::parse(line, nullptr, false);
+    if (value.is_discarded())
+        return std::nullopt;
+    return value;
+}
 
 std::optional<std::string> encodeJsonLine(const nlohmann::json& value) {
     if (!carriable(value))
@@ -116,9 +149,16 @@ std::optional<TimePoint> parseTimestamp(std::string_view text) {
     year_month_day ymd{year{y}, month{static_cast<unsigned>(mo)}, day{static_cast<unsigned>(d)}};
     if (!ymd.ok())
         return std::nullopt;
-    const auto local =
-        sys_days{ymd}.time_since_epoch() + hours{h} + minutes{mi} + seconds{s} + nanoseconds{nanos};
-    return TimePoint{duration_cast<TimePoint::duration>(local - minutes{offsetMinutes})};
+    // In whole seconds first: the clock's 64-bit nanoseconds reach only from 1677 to 2262, and
+    // a time outside them (year 0001, 9999) would overflow. Such a time is not one Mirl wrote.
+    const seconds utc =
+        sys_days{ymd}.time_since_epoch() + hours{h} + minutes{mi} + seconds{s} - minutes{offsetMinutes};
+    const auto earliest = floor<seconds>(TimePoint::min().time_since_epoch()) + seconds{1};
+    const auto latest = floor<seconds>(TimePoint::max().time_since_epoch()) - seconds{1};
+    if (utc < earliest || utc > latest)
+        return std::nullopt;
+    return TimePoint{duration_cast<TimePoint::duration>(utc) +
+                     duration_cast<TimePoint::duration>(nanoseconds{nanos})};
 }
 
 } // namespace mirl

@@ -3,7 +3,9 @@
 #include "journal/JsonLine.h"
 #include "journal/analysis/Heuristics.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace mirl {
 
@@ -20,7 +22,7 @@ std::string_view kindName(HeuristicVerdict::Kind kind) {
 }
 
 nlohmann::json SessionEvent::payload() const {
-    return nlohmann::json::parse(line, nullptr, false);
+    return parseJsonLine(line).value_or(nlohmann::json());
 }
 
 const HeuristicVerdict* HeuristicResult::firstAsleep() const {
@@ -97,20 +99,30 @@ std::optional<SessionAnalysis> analyzeSessionText(std::string_view text,
 }
 
 std::optional<SessionAnalysis> analyzeSession(const std::filesystem::path& log,
-                                              std::optional<double> durationSeconds) {
+                                              std::optional<double> durationSeconds, std::string* problem) {
+    auto fail = [problem](std::string why) -> std::optional<SessionAnalysis> {
+        if (problem)
+            *problem = std::move(why);
+        return std::nullopt;
+    };
     std::FILE* file = std::fopen(log.c_str(), "rb");
     if (file == nullptr)
-        return std::nullopt;
+        return fail(std::strerror(errno));
     std::string text;
     char buffer[1 << 16];
     std::size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+    while (text.size() <= kMaxSessionLogBytes && (got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
         text.append(buffer, got);
-    const bool failed = std::ferror(file) != 0; // a folder, an I/O error
+    const int error = std::ferror(file) != 0 ? errno : 0; // a folder, an I/O error
     std::fclose(file);
-    if (failed)
-        return std::nullopt;
-    return analyzeSessionText(text, durationSeconds);
+    if (error != 0)
+        return fail(std::strerror(error));
+    if (text.size() > kMaxSessionLogBytes)
+        return fail("larger than " + std::to_string(kMaxSessionLogBytes >> 20) + " MiB");
+    auto analysis = analyzeSessionText(text, durationSeconds);
+    if (!analysis)
+        return fail("no session event to analyse");
+    return analysis;
 }
 
 } // namespace mirl

@@ -58,6 +58,19 @@ TEST(SessionAnalysisParsing, MissingOrUnreadableFilesGiveNoAnalysis) {
     EXPECT_FALSE(analyzeSession(tmp.path())); // a folder
 }
 
+TEST(SessionAnalysisParsing, AFileWithoutEndIsReadOnlyUpToTheLimit) {
+    // A device or a pipe that never ends was read until memory ran out.
+    std::string problem;
+    EXPECT_FALSE(analyzeSession("/dev/zero", std::nullopt, &problem));
+    EXPECT_EQ(problem, "larger than 256 MiB");
+    test::TempDir tmp;
+    EXPECT_FALSE(analyzeSession(tmp.path() / "none.jsonl", std::nullopt, &problem));
+    EXPECT_EQ(problem, "No such file or directory");
+    std::ofstream(tmp.path() / "garbage.jsonl") << "not a log\n";
+    EXPECT_FALSE(analyzeSession(tmp.path() / "garbage.jsonl", std::nullopt, &problem));
+    EXPECT_EQ(problem, "no session event to analyse");
+}
+
 TEST(SessionAnalysisParsing, ReadsAFileAndKeepsEveryValidLineInFileOrder) {
     test::TempDir tmp;
     const auto path = tmp.path() / "session-2026-12-05-2200.jsonl";
