@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <optional>
 #include <string>
 
@@ -67,13 +66,10 @@ int main(int argc, char** argv) {
         usage(stderr);
         return exitUsage;
     }
-    if (std::ifstream probe(*file, std::ios::binary); !probe) {
-        std::fprintf(stderr, "mirl-analyze: cannot read %s: %s\n", file->c_str(), std::strerror(errno));
-        return exitNoAnalysis;
-    }
-    const auto analysis = analyzeSession(*file, duration);
+    std::string problem;
+    const auto analysis = analyzeSession(*file, duration, &problem);
     if (!analysis) {
-        std::fprintf(stderr, "mirl-analyze: %s holds no session event to analyse\n", file->c_str());
+        std::fprintf(stderr, "mirl-analyze: cannot analyse %s: %s\n", file->c_str(), problem.c_str());
         return exitNoAnalysis;
     }
     const std::string out =
