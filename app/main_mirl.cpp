@@ -1,108 +1,80 @@
-// The Mirl application's composition root.
+// The Mirl application: a short dispatcher over the launch modes.
 
+#include "app/mirl/MicSmoke.h"
+#include "app/mirl/PreferencesWindowHost.h"
 #include "app/mirl/ReviewWindowHost.h"
-#include "core/settings/Settings.h"
-#include "core/settings/SettingsKeys.h"
-#include "core/timer/SleepTimerModel.h"
-#include "fade/SystemAudio.h"
-#include "fade/SystemVolumeMonitor.h"
-#include "journal/SessionLogger.h"
-#include "platform/linux/CrashRecovery.h"
-#include "platform/linux/PulseAudioControl.h"
-#include "platform/linux/QSettingsStore.h"
-#include "platform/linux/QtScheduler.h"
-#include "platform/linux/RestoreStateFile.h"
-#include "platform/linux/SysfsBacklight.h"
-#include "platform/linux/SystemdPower.h"
-#include "platform/linux/TerminationSignals.h"
-#include "platform/linux/XdgPaths.h"
+#include "app/shell/Application.h"
+#include "app/shell/MirlServices.h"
+#include "app/shell/TerminalSession.h"
 #include "runtime/Version.h"
 
-#include <QCoreApplication>
 #include <QStringList>
 
 #include <cstdio>
 #include <cstring>
-#include <memory>
 
 using namespace mirl;
 
 namespace {
 
 void printUsage() {
-    std::printf("Usage: mirl [--minutes N] [--version]\n"
+    std::printf("Usage: mirl [--minutes N] [--mic-smoke] [--preferences] [--version]\n"
                 "       mirl review\n"
-                "  --minutes N   run a sleep timer of N minutes in this terminal\n"
-                "  --version     print the version\n"
-                "  review        open the review window of past sessions\n");
+                "  --minutes N     run a whole sleep session of N minutes in this terminal\n"
+                "  --mic-smoke     capture ten seconds and say whether the microphone is heard\n"
+                "  --preferences   open the preferences window\n"
+                "  --version       print the version\n"
+                "  review          open the review window of past sessions\n");
+}
+
+/// The minutes after "--minutes", 0 when absent, -1 when not a whole number from 1 to 1440.
+int minutesArgument(const QStringList& args) {
+    const auto at = args.indexOf(QStringLiteral("--minutes"));
+    if (at < 0)
+        return 0;
+    bool ok = false;
+    const int minutes = at + 1 < args.size() ? args.at(at + 1).toInt(&ok) : 0;
+    return ok && minutes >= 1 && minutes <= 1440 ? minutes : -1;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
+    if (micSmokeRequested(argc, argv)) // before anything else: it ends the process
+        return runMicSmoke(argc, argv);
     if (argc > 1 && std::strcmp(argv[1], "review") == 0)
         return runReviewCommand(argc, argv);
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("Mirl"));
+    if (wantsPreferences(argc, argv))
+        return runPreferencesCommand(argc, argv);
+    // Answered before any toolkit starts, so that nothing else reaches the terminal.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("Mirl %s\n", kVersion);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            printUsage();
+            return 0;
+        }
+    }
+    auto app = makeApplication(argc, argv);
     const QStringList args = QCoreApplication::arguments();
-    if (args.contains(QStringLiteral("--version"))) {
-        std::printf("Mirl %s\n", kVersion);
-        return 0;
-    }
-    if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
-        printUsage();
-        return 0;
-    }
-
-    SystemClock clock;
-    QtScheduler scheduler;
-    StderrConsole console;
-    auto settingsFile = QSettingsStore::defaultFile();
-    QSettingsStore store(settingsFile.value_or("Mirl.conf"));
-    Settings settings(store);
-    auto dataHome = xdg::dataHome();
-    SessionLogger logger(clock, dataHome ? std::optional(*dataHome / "Mirl") : std::nullopt,
-                         xdg::osPrettyName());
-    const int rotationDays = settings.readInt(keys::detectorRotationDays, 60);
-    if (rotationDays >= 1)
-        logger.pruneOldFiles(rotationDays);
-
-    // A previous Mirl that died mid-fade left the screen and the volume changed: put them back
-    // before anything else touches them.
-    PulseAudioControl audio(scheduler);
-    SystemVolumeMonitor volumeMonitor(audio, logger);
-    SystemAudio systemAudio(audio, volumeMonitor, scheduler, logger);
-    if (auto stateFile = RestoreStateFile::defaultFile()) {
-        SysfsBacklight panel;
-        recoverAfterCrash(*stateFile, {&panel, &systemAudio}, console);
-    }
-    TerminationSignals terminationRoute([](int) { QCoreApplication::quit(); });
-
-    SystemdPower power;
-    SleepTimerModel timer(clock, scheduler, settings, logger, power, console);
-
-    const int minutesIndex = static_cast<int>(args.indexOf(QStringLiteral("--minutes")));
-    if (minutesIndex < 0 || minutesIndex + 1 >= args.size()) {
-        std::printf("Mirl %s: the tray application is not here yet.\n", kVersion);
-        printUsage();
-        return 0;
-    }
-    bool ok = false;
-    const int minutes = args.at(minutesIndex + 1).toInt(&ok);
-    if (!ok || minutes < 1 || minutes > 1440) {
+    const int minutes = minutesArgument(args);
+    if (minutes < 0) {
         std::fprintf(stderr, "mirl: --minutes takes a whole number from 1 to 1440\n");
         return 2;
     }
+    if (minutes > 0)
+        return runTerminalSession(minutes);
 
-    auto showCountdown = timer.now.subscribe([&](const TimePoint&) {
-        std::printf("\r%s ", timer.remainingText().c_str());
-        std::fflush(stdout);
-    });
-    auto quitWhenDone = timer.endDate.subscribe([&](const std::optional<TimePoint>& end) {
-        if (!end)
-            scheduler.after(std::chrono::seconds(1), [] { QCoreApplication::quit(); }).release();
-    });
-    timer.start(minutes);
-    std::printf("Mirl: %s timer of %d minutes\n", std::string(rawValue(timer.mode())).c_str(), minutes);
-    return app.exec();
+    // The launch alone (it puts back what a process that died mid-fade left changed).
+    struct NoPanel final : AlertPanel {
+        void open() override {}
+        void setCountdownText(const std::string&) override {}
+        void close() override {}
+    } noPanel;
+    MirlServices services(noPanel);
+    std::printf("Mirl %s: the tray application is not here yet.\n", kVersion);
+    printUsage();
+    return 0;
 }

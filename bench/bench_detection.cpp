@@ -15,6 +15,7 @@
 #include "platform/fake/FakeOutputPlaybackProbe.h"
 #include "runtime/VirtualScheduler.h"
 #include "tests/support/MemoryAudioReader.h"
+#include "tests/support/SyntheticRoom.h"
 #include "tests/support/TestPaths.h"
 
 #include <benchmark/benchmark.h>
@@ -34,21 +35,7 @@ constexpr std::size_t kBuffer = 8192;
 
 /// Two minutes of a bedroom: a noise floor, a breath every 4.6 s and a little speech-like tone.
 const std::vector<float>& room() {
-    static const std::vector<float> x = [] {
-        std::mt19937 gen(11);
-        std::normal_distribution<float> noise(0.0f, 1.0f);
-        std::vector<float> out(static_cast<std::size_t>(kSeconds * kRate));
-        for (std::size_t i = 0; i < out.size(); ++i) {
-            const double t = static_cast<double>(i) / kRate;
-            const double phase = std::fmod(t, 4.6);
-            const double breath =
-                phase > 1.4 && phase < 2.4 ? std::sin(std::numbers::pi * (phase - 1.4)) : 0.0;
-            const double voice =
-                t < 30 ? 0.02 * std::sin(2 * std::numbers::pi * 180 * t) * (std::fmod(t, 2) < 1) : 0;
-            out[i] = static_cast<float>(noise(gen) * (0.0005 + 0.008 * breath) + voice);
-        }
-        return out;
-    }();
+    static const std::vector<float> x = test::syntheticBedroom(kRate, kSeconds);
     return x;
 }
 

@@ -1,14 +1,15 @@
-# mirl_layer(<dir> DEPS <targets...>)
+# mirl_layer(<dir> [NESTED <subdirs...>] DEPS <targets...>)
 #
 # Builds the library mirl_<dir with / replaced by _> from every .cpp below <dir>
-# (not descending into nested layers such as platform/linux). A layer that has
-# only headers so far becomes an INTERFACE library.
+# (not descending into nested layers: linux/ and fake/ always, and the NESTED
+# subdirectories, such as core/session). A layer that has only headers so far
+# becomes an INTERFACE library.
 function(mirl_layer dir)
-    cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+    cmake_parse_arguments(ARG "" "" "NESTED;DEPS" ${ARGN})
     string(REPLACE "/" "_" name "${dir}")
     set(target mirl_${name})
     file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${dir}/*.cpp)
-    foreach(nested linux fake)
+    foreach(nested linux fake ${ARG_NESTED})
         if(NOT dir MATCHES "/${nested}$")
             list(FILTER sources EXCLUDE REGEX "^${CMAKE_SOURCE_DIR}/${dir}/${nested}/")
         endif()

@@ -8,7 +8,10 @@ namespace mirl {
 namespace {
 
 // Longer phrases first, so that a phrase wins over the word inside it.
-constexpr std::array<std::pair<std::string_view, std::string_view>, 12> kLinuxWords{{
+constexpr std::array<std::pair<std::string_view, std::string_view>, 15> kLinuxWords{{
+    // There is no Dock: its icon stands for a main window and a taskbar entry at launch.
+    {"Show the Dock icon", "Show the main window at launch"},
+    {"menu bar icon", "tray icon"},
     {"the macOS Voice Isolation filter", "the system's voice processing"},
     {"selected in macOS", "selected in the system settings"},
     {"Mirl: pmset failed: ", "Mirl: suspend failed: "},
@@ -16,6 +19,7 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 12> kLinuxWo
     {"(NSWindow)", "(window)"},
     {"Night Shift", "Night light"},
     {"this Mac", "this computer"},
+    {"your Mac", "your computer"},
     {"This Mac", "This computer"},
     {"the Mac", "the computer"},
     {"The Mac", "The computer"},

@@ -35,14 +35,14 @@ struct CaptureRecorder::Core {
     void open(CaptureFormat f) {
         format = f;
         failureReported = false;
-        auto created = factory(*location, static_cast<int>(std::lround(f.sampleRate)), f.channels);
+        auto created = factory(*location, static_cast<int>(std::lround(f.sampleRate)), 1);
         writer = std::move(created.writer);
         if (!writer) {
             reportFailure(created.error.empty() ? "unknown error" : created.error);
         }
     }
 
-    void write(const std::vector<float>& interleaved, CaptureFormat f) {
+    void write(const std::vector<float>& channel0, CaptureFormat f) {
         if (!location || !f.usable()) {
             return;
         }
@@ -58,8 +58,7 @@ struct CaptureRecorder::Core {
                                           {"tap_channels", f.channels}});
             open(f);
         }
-        if (writer &&
-            !writer->write(interleaved.data(), interleaved.size() / static_cast<std::size_t>(f.channels))) {
+        if (writer && !writer->write(channel0.data(), channel0.size())) {
             reportFailure(writer->error());
         }
     }
@@ -89,14 +88,14 @@ void CaptureRecorder::beginBuild(std::optional<std::filesystem::path> location) 
     });
 }
 
-void CaptureRecorder::append(const CaptureEngine::Buffer& buffer) {
-    if (!recording_ || buffer.interleaved == nullptr || buffer.frames == 0 || !buffer.format.usable()) {
+void CaptureRecorder::append(const CapturedBuffer& buffer) {
+    const CaptureFormat format{buffer.sampleRate, buffer.channels};
+    if (!recording_ || !buffer.hasFloatData() || buffer.frames == 0 || !format.usable()) {
         return;
     }
-    const std::size_t samples = buffer.frames * static_cast<std::size_t>(buffer.format.channels);
+    const auto samples = buffer.samples();
     queue_.submit([weak = std::weak_ptr<Core>(core_),
-                   copy = std::vector<float>(buffer.interleaved, buffer.interleaved + samples),
-                   format = buffer.format] {
+                   copy = std::vector<float>(samples.begin(), samples.end()), format] {
         if (auto core = weak.lock()) {
             core->write(copy, format);
         }

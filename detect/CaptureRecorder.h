@@ -1,5 +1,6 @@
 #pragma once
 
+#include "detect/CapturedBuffer.h"
 #include "detect/RecordingParts.h"
 #include "journal/EventSink.h"
 #include "platform/AudioFileWriter.h"
@@ -15,7 +16,8 @@
 
 namespace mirl {
 
-/// Writes the captured audio into the session recording, one file per capture format. A pipeline
+/// Writes channel 0 of the captured audio (what the detectors hear) into the session recording, a
+/// mono AAC file at 64 kbit/s, one file per capture format. A pipeline
 /// build reserves the location of its part; the first buffer of a usable format creates the file
 /// there. A buffer of another format within the same build closes that part and goes on in the
 /// next one ("audio_recording_part"), so that nothing recorded is overwritten. A file that cannot
@@ -29,8 +31,7 @@ namespace mirl {
 /// Events are posted to the main thread and dropped once the recorder is gone.
 class CaptureRecorder {
 public:
-    /// AAC bit rate: 64 kbit/s per channel, at most 128 kbit/s.
-    static int bitRateFor(int channels) { return channels >= 2 ? 128000 : 64000; }
+    static constexpr int bitRate = 64000;
 
     CaptureRecorder(Scheduler& mainThread, Executor& queue, EventSink& events, AudioFileFactory factory,
                     RecordingParts& parts);
@@ -41,8 +42,8 @@ public:
     /// A pipeline build: closes the part being written; the first usable buffer from now on
     /// creates `location` (nothing: no recording in this build).
     void beginBuild(std::optional<std::filesystem::path> location);
-    /// Capture thread: copies the buffer for the recorder queue, while a location is reserved.
-    void append(const CaptureEngine::Buffer& buffer);
+    /// Capture thread: copies channel 0 for the recorder queue, while a location is reserved.
+    void append(const CapturedBuffer& buffer);
     /// Closes the part being written and forgets the location; returns once the file is complete.
     void close();
 

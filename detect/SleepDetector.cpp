@@ -37,6 +37,9 @@ SleepDetector::~SleepDetector() {
 }
 
 std::optional<std::string> SleepDetector::start(std::optional<std::filesystem::path> recordingPath) {
+    if (running_) {
+        stop(); // a second start begins a new capture rather than stacking on the running one
+    }
     checkMicrophoneAuthorization();
     parts_.begin(recordingPath);
     applyPreferredInput();
@@ -155,9 +158,10 @@ void SleepDetector::onTap(const CaptureEngine::Buffer& buffer) {
         }
         channel0 = channel0_.data();
     }
-    chain_.handleBuffer(CapturedBuffer{channel0, buffer.frames, buffer.format.sampleRate,
-                                       buffer.format.channels, buffer.sampleTime});
-    recorder_.append(buffer);
+    const CapturedBuffer captured{channel0, buffer.frames, buffer.format.sampleRate, buffer.format.channels,
+                                  buffer.sampleTime};
+    chain_.handleBuffer(captured);
+    recorder_.append(captured);
 }
 
 } // namespace mirl

@@ -34,6 +34,10 @@ struct CreatedAudioFile {
     std::string error;                       // why, when writer is null
 };
 
+/// How hard the AAC encoder works: FFmpeg's default two-loop coder, or its fast coder (about
+/// half the CPU, for long recordings where the encoder runs all night).
+enum class AacCoder { twoLoop, fast };
+
 /// Audio the encoder hears but the file's timeline leaves out. A codec works on overlapping
 /// blocks, so the first and last milliseconds of a file are coded against the silence around
 /// them; a loop played end to start then has a burst of coding noise at its seam. Given the
@@ -47,11 +51,19 @@ struct AudioContext {
 
 /// Creates (or replaces) an AAC ".m4a" file at `path`.
 CreatedAudioFile createAacFile(const std::filesystem::path& path, int sampleRate, int channels,
-                               int bitRate = 96000, AudioContext context = {});
+                               int bitRate = 96000, AudioContext context = {},
+                               AacCoder coder = AacCoder::twoLoop);
 
 /// Creates the files a component records into (createAacFile in the application, an in-memory
 /// stand-in in tests). Called on the component's own thread.
 using AudioFileFactory =
     std::function<CreatedAudioFile(const std::filesystem::path& path, int sampleRate, int channels)>;
+
+/// A factory making createAacFile's files at that bit rate and with that coder.
+inline AudioFileFactory aacFileFactory(int bitRate, AacCoder coder) {
+    return [bitRate, coder](const std::filesystem::path& path, int sampleRate, int channels) {
+        return createAacFile(path, sampleRate, channels, bitRate, {}, coder);
+    };
+}
 
 } // namespace mirl

@@ -85,6 +85,26 @@ void VirtualScheduler::advanceTo(TimePoint target) {
         now_ = target;
 }
 
+void VirtualScheduler::sleepThrough(Duration d) {
+    if (d <= Duration::zero())
+        return;
+    const auto shift = std::chrono::duration_cast<TimePoint::duration>(d);
+    std::lock_guard lock(mutex_);
+    std::map<Key, Entry> shifted;
+    for (auto& [key, entry] : queue_)
+        shifted.emplace(Key{key.first + shift, key.second}, std::move(entry));
+    queue_ = std::move(shifted);
+    now_ += shift;
+}
+
+std::optional<TimePoint> VirtualScheduler::nextDue() const {
+    std::lock_guard lock(mutex_);
+    for (const auto& [key, entry] : queue_)
+        if (!entry.state->cancelled)
+            return key.first;
+    return std::nullopt;
+}
+
 std::size_t VirtualScheduler::pendingCount() const {
     std::lock_guard lock(mutex_);
     std::size_t n = 0;

@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 namespace mirl {
 
@@ -33,7 +34,12 @@ public:
     void advanceTo(TimePoint t);
     /// Runs everything due now, including tasks posted meanwhile.
     void runDue() { advance(Duration::zero()); }
+    /// The computer sleeps for d: the clock moves on without running anything, and every
+    /// waiting task falls due d later, as monotonic timers do across a system suspend.
+    void sleepThrough(Duration d);
 
+    /// When the earliest waiting task falls due; nothing when none waits.
+    std::optional<TimePoint> nextDue() const;
     /// Timers and posted tasks still waiting (cancelled ones excluded).
     std::size_t pendingCount() const;
 

@@ -27,8 +27,10 @@ private:
     struct Fft;
     std::unique_ptr<Fft> fft_;
     std::vector<float> window_;
-    std::vector<float> windowAcf_; // normalised autocorrelation of the window itself
-    std::vector<float> power_;     // kFftSize / 2 + 1 bins
+    std::vector<float> windowAcf_;        // normalised autocorrelation of the window itself
+    std::vector<float> windowAcfInverse_; // 1 / max(windowAcf_, 0.05): the correction of a period's peak
+    double windowPower_ = 0;              // sum of the squared window
+    std::vector<float> power_;            // kFftSize / 2 + 1 bins
     std::vector<float> scratch_;
     std::vector<float> detail_[3]; // fine log-spectrum structure of this and the two previous frames
     std::array<float, kBandCount> previousBands_{};

@@ -10,7 +10,7 @@ namespace {
 constexpr double kPi = 3.14159265358979323846;
 // Kernel half-width in units of the lower rate's samples. With the Blackman window, 12 puts
 // the transition band between the cut-off (0.9 of the lower Nyquist) and about 1.2 of it.
-constexpr double kZeroCrossings = 12.0;
+constexpr double kZeroCrossings = 8.0;
 constexpr int kMaxPhases = 2048;
 
 double blackman(double x) { // x in [-1, 1]
@@ -25,7 +25,9 @@ Resampler::Resampler(int inRate, int outRate) : inRate_(std::max(1, inRate)), ou
     half_ = int(std::ceil(kZeroCrossings * step));
     taps_ = 2 * half_;
     const std::int64_t g = std::gcd(inRate_, outRate_);
-    phases_ = int(std::min<std::int64_t>(outRate_ / g, kMaxPhases));
+    step_ = int(inRate_ / g);
+    den_ = int(outRate_ / g);
+    phases_ = int(std::min<std::int64_t>(den_, kMaxPhases));
     table_.assign(std::size_t(phases_) * std::size_t(taps_), 0.0f);
     const double fc = cutoff / inRate_; // cycles per input sample
     for (int p = 0; p < phases_; ++p) {
@@ -54,13 +56,12 @@ void Resampler::push(std::span<const float> input, std::vector<float>& out) {
     history_.insert(history_.end(), input.begin(), input.end());
     const std::int64_t available = historyStart_ + std::int64_t(history_.size());
     for (;;) {
-        const std::int64_t num = nextOut_ * inRate_;
-        const std::int64_t base = num / outRate_;
-        const std::int64_t rem = num % outRate_;
+        // The next output lies at input time base_ + rem_ / den_ (its index times inRate / outRate).
+        const std::int64_t base = base_;
         const std::int64_t last = base + half_; // highest input index the output reads
         if (last >= available)
             break;
-        const int phase = int(rem * phases_ / outRate_);
+        const int phase = phases_ == den_ ? rem_ : int(std::int64_t(rem_) * phases_ / den_);
         const float* row = &table_[std::size_t(phase) * std::size_t(taps_)];
         const std::int64_t first = base - half_ + 1;
         float acc = 0;
@@ -84,10 +85,15 @@ void Resampler::push(std::span<const float> input, std::vector<float>& out) {
             }
         }
         out.push_back(acc);
-        ++nextOut_;
+        base_ += step_ / den_;
+        rem_ += step_ % den_;
+        if (rem_ >= den_) {
+            rem_ -= den_;
+            ++base_;
+        }
     }
     // Keep what the next output still reads.
-    const std::int64_t nextFirst = (nextOut_ * inRate_) / outRate_ - half_ + 1;
+    const std::int64_t nextFirst = base_ - half_ + 1;
     if (nextFirst > historyStart_) {
         const std::int64_t drop =
             std::min<std::int64_t>(nextFirst - historyStart_, std::int64_t(history_.size()));

@@ -31,7 +31,10 @@ private:
     std::vector<float> table_;   // phases_ rows of taps_ coefficients
     std::vector<float> history_; // input samples from absolute index historyStart_
     std::int64_t historyStart_ = 0;
-    std::int64_t nextOut_ = 0;
+    int step_ = 1;          // inRate / gcd
+    int den_ = 1;           // outRate / gcd
+    std::int64_t base_ = 0; // input index at or before the next output's time
+    int rem_ = 0;           // and the rest of that time, in 1/den_ input samples
 };
 
 } // namespace mirl::classifier

@@ -27,19 +27,28 @@ std::vector<double> SoundDecision::probabilities(const FeatureVector& features) 
         z[std::size_t(i)] =
             std::clamp((v - model::kMean[std::size_t(i)]) / model::kScale[std::size_t(i)], -kClip, kClip);
     }
-    std::array<float, model::kHidden> h{};
-    for (int j = 0; j < model::kHidden; ++j) {
+    std::array<float, model::kHidden1> h1{};
+    for (int j = 0; j < model::kHidden1; ++j) {
         float s = model::kB1[std::size_t(j)];
         for (int i = 0; i < model::kInputs; ++i)
             s += model::kW1[std::size_t(j * model::kInputs + i)] * z[std::size_t(i)];
-        h[std::size_t(j)] = std::tanh(s);
+        h1[std::size_t(j)] = std::tanh(s);
     }
+    std::array<float, model::kHidden2> h2{};
+    for (int j = 0; j < model::kHidden2; ++j) {
+        float s = model::kB2[std::size_t(j)];
+        for (int i = 0; i < model::kHidden1; ++i)
+            s += model::kW2[std::size_t(j * model::kHidden1 + i)] * h1[std::size_t(i)];
+        h2[std::size_t(j)] = std::tanh(s);
+    }
+    // Logits, then the per-class calibration fitted on the development set.
     std::vector<double> p(model::kClasses);
     double top = -1e30;
     for (int c = 0; c < model::kClasses; ++c) {
-        double s = model::kB2[std::size_t(c)];
-        for (int j = 0; j < model::kHidden; ++j)
-            s += double(model::kW2[std::size_t(c * model::kHidden + j)]) * h[std::size_t(j)];
+        double s = model::kB3[std::size_t(c)];
+        for (int j = 0; j < model::kHidden2; ++j)
+            s += double(model::kW3[std::size_t(c * model::kHidden2 + j)]) * h2[std::size_t(j)];
+        s = s * model::kCalibrationScale + model::kCalibrationBias[std::size_t(c)];
         p[std::size_t(c)] = s;
         top = std::max(top, s);
     }
@@ -99,15 +108,20 @@ void SoundDecision::applyGuards(const FeatureVector& x, std::vector<double>& p) 
     // blocks of a rumbling floor swing by a few dB, hence the 7 dB range.)
     const bool atFloor = f(Feature::levelDb) < kQuietRoomDb && f(Feature::aboveFloorDb) < 3.0f &&
                          f(Feature::rangeDb) < 7.0f && f(Feature::onsetRate) == 0.0f;
-    if (atFloor) {
-        // No breath or snore is heard in this window, whatever the rhythm around it: between
-        // two breaths the room is silent (which the phase logic counts as sleep all the same).
+    // A window at the floor with nothing louder in its steady context holds no call and no
+    // noise event, and the room is silent. (A pause between two calls is left to the model,
+    // which hears what came before: the calls of many animals rise too softly to be
+    // transients.) Nor does a floor hold a breath or a snore when no breathing rhythm or swing
+    // is around; with breaths around, the pause between two is left to the model too (the
+    // phase logic counts breathing and silence alike).
+    if (atFloor && f(Feature::historyRangeDb) < kContextEventDb)
+        moveToSilence(p, {"bird", "animal", "other"});
+    if (atFloor && f(Feature::breathRhythm) < kRhythmHeard && f(Feature::slowSwing) < kSwingHeardDb)
         moveToSilence(p, {"snoring", "breathing"});
-        // Speech, music and activity pause, and a pause right after keys or words belongs to
-        // them; without any transient in the last 12 s the quiet window is just quiet.
-        if (f(Feature::historyOnsetRate) < kActiveOnsetRate)
-            moveToSilence(p, {"speech", "whispering", "typing", "footsteps", "laughter", "music"});
-    }
+    // Speech, music and activity pause, and a pause right after keys or words belongs to them;
+    // without any transient in the steady context the quiet window is just quiet.
+    if (atFloor && f(Feature::historyOnsetRate) < kActiveOnsetRate)
+        moveToSilence(p, {"speech", "whispering", "chatter", "typing", "footsteps", "laughter", "music"});
     // Keys and steps are transients: with none in the window and none in the last 12 s, a low
     // thud-like sound is something else (a snore, a breath).
     if (f(Feature::onsetRate) == 0.0f && f(Feature::historyOnsetRate) < kActiveOnsetRate)

@@ -8,8 +8,9 @@
 namespace mirl::classifier {
 
 /// Turns a window's features into labels with confidences, highest first: a small
-/// perceptron (standardised features, one tanh layer, softmax) trained by
-/// scripts/classifier/train-model, whose probabilities are the confidences.
+/// perceptron (standardised features, two tanh layers, softmax) trained by
+/// scripts/classifier/train-model, with a per-class calibration of its logits fitted on the
+/// development set, so that its probabilities can serve as confidences.
 class SoundDecision {
 public:
     std::vector<LabelConfidence> decide(const FeatureVector& features) const;
@@ -20,8 +21,13 @@ public:
     static constexpr float kFaintLevelDb = -56.0f;
     /// Below this level a window without events is a quiet room's floor.
     static constexpr float kQuietRoomDb = -48.0f;
-    /// Transients per second over the last 12 s from which someone counts as active.
+    /// Transients per second over the steady context from which someone counts as active.
     static constexpr float kActiveOnsetRate = 0.25f;
+    /// Range of the context's frame energies above its floor (dB) from which something happened.
+    static constexpr float kContextEventDb = 6.0f;
+    /// Breathing rhythm and slow swing (dB) of the context from which breaths may be around.
+    static constexpr float kRhythmHeard = 0.4f;
+    static constexpr float kSwingHeardDb = 4.0f;
     /// Physical guards applied after the model: a window at the room's floor is not an event,
     /// and a faint steady noise is silence rather than an ambient noise.
     static void applyGuards(const FeatureVector& features, std::vector<double>& probabilities);

@@ -10,32 +10,37 @@ struct Entry {
     SoundGroup group;
 };
 // Labels the decision emits come first; the rest are names that a richer model behind the
-// same interface may use and that the phase logic already understands.
-constexpr std::array<Entry, 26> kEntries{{
+// same interface may use and that the phase logic already understands. Animals have labels
+// of their own outside the sleep sounds (a barking dog is no sleeper), and "other" (a beep, an
+// engine, a bang) counts in no set at all.
+constexpr std::array<Entry, 29> kEntries{{
     {"silence", SoundGroup::silence},
     {"breathing", SoundGroup::breathing},
     {"snoring", SoundGroup::snoring},
     {"speech", SoundGroup::speech},
     {"whispering", SoundGroup::speech},
+    {"chatter", SoundGroup::activity},
+    {"laughter", SoundGroup::activity},
     {"typing", SoundGroup::activity},
     {"footsteps", SoundGroup::activity},
-    {"laughter", SoundGroup::activity},
     {"music", SoundGroup::music},
     {"white_noise", SoundGroup::ambientNoise},
     {"pink_noise", SoundGroup::ambientNoise},
     {"rain", SoundGroup::ambientNoise},
     {"wind", SoundGroup::ambientNoise},
     {"ocean", SoundGroup::ambientNoise},
+    {"bird", SoundGroup::animal},
+    {"animal", SoundGroup::animal},
+    {"other", SoundGroup::other},
     {"typing_computer_keyboard", SoundGroup::activity},
-    {"chatter", SoundGroup::activity},
     {"babble", SoundGroup::activity},
     {"finger_snapping", SoundGroup::activity},
     {"gasp", SoundGroup::breathing},
     {"sigh", SoundGroup::breathing},
-    {"fowl", SoundGroup::other},
-    {"goose_honk", SoundGroup::other},
-    {"dog_growl", SoundGroup::other},
-    {"snake_hiss", SoundGroup::other},
+    {"fowl", SoundGroup::animal},
+    {"goose_honk", SoundGroup::animal},
+    {"dog_growl", SoundGroup::animal},
+    {"snake_hiss", SoundGroup::animal},
     {"skiing", SoundGroup::other},
     {"whoosh_swoosh_swish", SoundGroup::other},
 }};
@@ -77,6 +82,8 @@ std::string_view soundGroupName(SoundGroup group) {
         return "music";
     case SoundGroup::ambientNoise:
         return "ambient";
+    case SoundGroup::animal:
+        return "animal";
     case SoundGroup::other:
         return "other";
     }

@@ -13,8 +13,8 @@ std::span<const std::string_view> soundVocabulary();
 
 /// Coarse groups used to judge the classifier (a window labelled "rain" when it was white
 /// noise is still right about the room being ambient noise).
-enum class SoundGroup { silence, breathing, snoring, speech, activity, music, ambientNoise, other };
-inline constexpr int kSoundGroupCount = 8;
+enum class SoundGroup { silence, breathing, snoring, speech, activity, music, ambientNoise, animal, other };
+inline constexpr int kSoundGroupCount = 9;
 
 SoundGroup soundGroupOf(std::string_view label);
 std::string_view soundGroupName(SoundGroup group);

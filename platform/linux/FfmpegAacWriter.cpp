@@ -20,12 +20,12 @@ extern "C" {
 namespace mirl {
 
 CreatedAudioFile createAacFile(const std::filesystem::path& path, int sampleRate, int channels, int bitRate,
-                               AudioContext context) {
-    return FfmpegAacWriter::create(path, sampleRate, channels, bitRate, context);
+                               AudioContext context, AacCoder coder) {
+    return FfmpegAacWriter::create(path, sampleRate, channels, bitRate, context, coder);
 }
 
 CreatedAudioFile FfmpegAacWriter::create(const std::filesystem::path& path, int sampleRate, int channels,
-                                         int bitRate, AudioContext context) {
+                                         int bitRate, AudioContext context, AacCoder coder) {
     ffmpeg::quietLogs();
     const std::string where = path.string();
     if (sampleRate <= 0 || channels <= 0 || channels > 8 || context.before < 0 ||
@@ -73,6 +73,9 @@ CreatedAudioFile FfmpegAacWriter::create(const std::filesystem::path& path, int 
     }
     AVDictionary* codecOptions = nullptr;
     av_dict_set(&codecOptions, "aac_pns", "0", 0);
+    if (coder == AacCoder::fast) {
+        av_dict_set(&codecOptions, "aac_coder", "fast", 0);
+    }
     rc = avcodec_open2(c, encoder, &codecOptions);
     av_dict_free(&codecOptions);
     if (rc < 0) {

@@ -18,7 +18,8 @@ namespace mirl {
 class FfmpegAacWriter final : public AudioFileWriter {
 public:
     static CreatedAudioFile create(const std::filesystem::path& path, int sampleRate, int channels,
-                                   int bitRate, AudioContext context = {});
+                                   int bitRate, AudioContext context = {},
+                                   AacCoder coder = AacCoder::twoLoop);
     ~FfmpegAacWriter() override;
 
     bool write(const float* interleaved, std::size_t frames) override;

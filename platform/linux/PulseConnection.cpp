@@ -62,12 +62,12 @@ void onOperationState(pa_operation* op, void* userdata) {
 
 } // namespace
 
-PulseConnection::PulseConnection(Handlers handlers) : handlers_(std::move(handlers)) {
+PulseConnection::PulseConnection(Handlers handlers, const char* threadName) : handlers_(std::move(handlers)) {
     loop_ = pa_threaded_mainloop_new();
     if (loop_ == nullptr) {
         return;
     }
-    pa_threaded_mainloop_set_name(loop_, "Mirl.pulse");
+    pa_threaded_mainloop_set_name(loop_, threadName);
     if (pa_threaded_mainloop_start(loop_) < 0) {
         pa_threaded_mainloop_free(loop_);
         loop_ = nullptr;
@@ -175,6 +175,17 @@ bool PulseConnection::runAndWait(const Start& start, Duration wait) {
     std::unique_lock lock(waiter->mutex);
     waiter->done.wait_for(lock, wait, [&] { return waiter->finished; });
     return waiter->finished && waiter->ok;
+}
+
+void PulseConnection::locked(const std::function<void(pa_context*)>& f) {
+    if (loop_ == nullptr) {
+        f(nullptr);
+        return;
+    }
+    pa_threaded_mainloop_lock(loop_);
+    const bool ready = context_ != nullptr && pa_context_get_state(context_) == PA_CONTEXT_READY;
+    f(ready ? context_ : nullptr);
+    pa_threaded_mainloop_unlock(loop_);
 }
 
 } // namespace mirl

@@ -27,8 +27,8 @@ public:
     /// Starts an operation reporting to `callback` with `userdata`; returns it, or null.
     using Start = std::function<pa_operation*(pa_context*, SuccessCallback callback, void* userdata)>;
 
-    /// Starts the main loop and the first connection attempt.
-    explicit PulseConnection(Handlers handlers);
+    /// Starts the main loop (its thread named `threadName`) and the first connection attempt.
+    explicit PulseConnection(Handlers handlers, const char* threadName = "Mirl.pulse");
     ~PulseConnection();
     PulseConnection(const PulseConnection&) = delete;
     PulseConnection& operator=(const PulseConnection&) = delete;
@@ -39,6 +39,10 @@ public:
     /// Starts an operation under the loop lock while connected and waits up to `wait` for it to
     /// report success. False when not connected, the operation fails, or it takes too long.
     bool runAndWait(const Start& start, Duration wait);
+
+    /// Runs `f` on the calling thread with the loop lock held, passing the context while
+    /// connected and null otherwise. Never call it from a handler (the lock is held there).
+    void locked(const std::function<void(pa_context*)>& f);
 
     // The main loop's side; public only for the C callbacks.
     void onContextState();

@@ -256,6 +256,8 @@ def laughter(rng, n, rate, peak_db):
                         * resonance(rng.uniform(1100, 1500), 5, 10)(fr) * band(100, 5000, 1)(fr))
             env = np.sin(np.pi * np.arange(m) / m) ** 0.8
             a = int(t * rate)
+            if a >= n:  # a bout that runs past the clip's end
+                break
             e = min(n, a + m)
             x[a:e] += (seg * env)[: e - a] * rng.uniform(0.6, 1.0)
             t += 1.0 / rate_hz

@@ -6,10 +6,14 @@
            and a louder exhale, over a quiet room's noise floor
 900-1200 s occasional snoring: every fourth breath's exhale is a low, buzzing snore
 
+With --awake-evening the whole recording is an evening at the desk instead: speech, bursts of
+typing and music (chords and a melody of decaying harmonic notes) one after another, with
+nobody falling asleep.
+
 Mono 16-bit WAV at 16 kHz. Everything comes from a fixed seed, so the file is the same on every
 run with the same espeak-ng.
 
-Usage: make_falling_asleep.py OUT.wav [--rate-per-min 13] [--seed 7] [--minutes 20]
+Usage: make_falling_asleep.py OUT.wav [--rate-per-min 13] [--seed 7] [--minutes 20] [--awake-evening]
 """
 
 import argparse
@@ -103,16 +107,78 @@ def breath(period, snore, rng):
     return out
 
 
+def note(freq, seconds, rng):
+    """A plucked or struck note: harmonics that decay, the upper ones faster."""
+    t = np.arange(int(seconds * FS)) / FS
+    out = np.zeros(len(t))
+    for h in range(1, 9):
+        if h * freq >= FS / 2:
+            break
+        decay = rng.uniform(1.5, 3.0) * h
+        out += np.sin(2 * np.pi * h * freq * t * (1 + 0.0005 * h)) * np.exp(-decay * t) / h
+    attack = np.minimum(1.0, t / 0.008)
+    return out * attack
+
+
+def music(seconds, rng):
+    """Chords on the beat and a melody above them, at 70-120 beats per minute."""
+    n = int(seconds * FS)
+    out = np.zeros(n)
+    beat = 60.0 / rng.uniform(70, 120)
+    root = 110.0 * 2 ** (rng.integers(0, 12) / 12)
+    progression = [0, 7, 9, 5]
+    major = [0, 2, 4, 5, 7, 9, 11, 12]
+    t, k = 0.0, 0
+    while t < seconds - 0.5:
+        step = progression[(k // 4) % 4]
+        if k % 4 == 0:
+            for interval in (0, 4, 7):
+                x = note(root * 2 ** ((step + interval) / 12), 4 * beat, rng) * 0.25
+                i = int(t * FS)
+                out[i : i + len(x)] += x[: n - i]
+        x = note(2 * root * 2 ** (major[rng.integers(0, len(major))] / 12), beat, rng) * 0.35
+        i = int(t * FS)
+        out[i : i + len(x)] += x[: n - i]
+        t += beat * rng.choice([0.5, 1.0, 1.0, 2.0])
+        k += 1
+    return out / max(np.sqrt(np.mean(out**2)), 1e-12) * 0.03
+
+
+def awake_evening(total, rng, signal):
+    """Speech, typing and music one after another for the whole recording."""
+    pos = int(0.5 * FS)
+    k = 0
+    while pos < total - FS:
+        kind = k % 3
+        if kind == 0:
+            clip = np.concatenate([speech_clip(SENTENCES[(k + j) % len(SENTENCES)], VOICES[(k + j) % len(VOICES)],
+                                               int(rng.integers(140, 175))) * 0.6 for j in range(3)])
+        elif kind == 1:
+            clip = typing_burst(rng.uniform(6, 15), rng)
+        else:
+            clip = music(rng.uniform(20, 40), rng)
+        end = min(total, pos + len(clip))
+        signal[pos:end] += clip[: end - pos]
+        pos = end + int(rng.uniform(0.3, 2.0) * FS)
+        k += 1
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("out")
     ap.add_argument("--rate-per-min", type=float, default=13.0)
     ap.add_argument("--seed", type=int, default=7)
     ap.add_argument("--minutes", type=float, default=20.0)
+    ap.add_argument("--awake-evening", action="store_true")
     args = ap.parse_args()
     rng = np.random.default_rng(args.seed)
 
     total = int(args.minutes * 60 * FS)
+    if args.awake_evening:
+        signal = pink(total, rng) * 0.0004
+        awake_evening(total, rng, signal)
+        write(args.out, signal)
+        return
     awake_end = int(min(300, args.minutes * 60) * FS)
     snore_from = 900 * FS
     signal = pink(total, rng) * 0.0004  # the room's noise floor
@@ -143,8 +209,12 @@ def main():
         pos += len(cycle)
         i += 1
 
+    write(args.out, signal)
+
+
+def write(path, signal):
     pcm = np.clip(signal, -1, 1)
-    with wave.open(args.out, "wb") as w:
+    with wave.open(path, "wb") as w:
         w.setnchannels(1)
         w.setsampwidth(2)
         w.setframerate(FS)

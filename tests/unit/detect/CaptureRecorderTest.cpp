@@ -48,10 +48,10 @@ TEST(CaptureRecorderTest, BuffersFromTheCaptureThreadReachTheFileBeforeCloseRetu
     recorder.beginBuild("/r/a.m4a");
 
     std::thread capture([&] {
-        std::vector<float> block(2 * 1000);
+        std::vector<float> channel0(1000);
         for (int i = 0; i < 200; ++i) {
-            std::fill(block.begin(), block.end(), static_cast<float>(i));
-            recorder.append({block.data(), 1000, {48000, 2}, i * 1000});
+            std::fill(channel0.begin(), channel0.end(), static_cast<float>(i));
+            recorder.append(CapturedBuffer{channel0.data(), 1000, 48000, 2, i * 1000});
         }
     });
     capture.join();
@@ -59,15 +59,16 @@ TEST(CaptureRecorderTest, BuffersFromTheCaptureThreadReachTheFileBeforeCloseRetu
     auto made = files.files();
     ASSERT_EQ(made.size(), 1u);
     EXPECT_TRUE(made[0].closed);
-    ASSERT_EQ(made[0].interleaved.size(), 200u * 2000);
+    EXPECT_EQ(made[0].channels, 1);
+    ASSERT_EQ(made[0].interleaved.size(), 200u * 1000);
     for (int i = 0; i < 200; ++i) // in capture order
-        ASSERT_EQ(made[0].interleaved[static_cast<std::size_t>(i) * 2000 + 1], static_cast<float>(i)) << i;
+        ASSERT_EQ(made[0].interleaved[static_cast<std::size_t>(i) * 1000 + 999], static_cast<float>(i)) << i;
 
     // After close, nothing is recorded until the next build reserves a location.
     std::vector<float> block(1000, 0.5f);
-    recorder.append({block.data(), 1000, {48000, 1}, 0});
+    recorder.append(CapturedBuffer{block.data(), 1000, 48000, 1, 0});
     recorder.beginBuild(std::nullopt);
-    recorder.append({block.data(), 1000, {48000, 1}, 0});
+    recorder.append(CapturedBuffer{block.data(), 1000, 48000, 1, 0});
     recorder.close();
     EXPECT_EQ(files.files().size(), 1u);
     scheduler.runDue();

@@ -2,6 +2,7 @@
 
 // Synthetic test signals for the sound classifier tests.
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <random>
@@ -26,12 +27,15 @@ inline std::vector<float> whiteNoise(double seconds, int rate, double levelDb, s
 }
 
 /// A harmonic tone (10 partials, falling 6 dB per octave) at f0 with an RMS level near levelDb.
-inline std::vector<float> harmonicTone(double seconds, int rate, double f0, double levelDb) {
+// Ten harmonics falling by 1/h; with maxHz, every harmonic below maxHz instead.
+inline std::vector<float> harmonicTone(double seconds, int rate, double f0, double levelDb,
+                                       double maxHz = 0) {
     std::vector<float> x(std::size_t(seconds * rate));
     const double a = dbToAmplitude(levelDb) * 0.9;
+    const double top = std::min(maxHz > 0 ? maxHz : 10.5 * f0, rate / 2.0);
     for (std::size_t i = 0; i < x.size(); ++i) {
         double s = 0;
-        for (int h = 1; h <= 10 && h * f0 < rate / 2.0; ++h)
+        for (int h = 1; h * f0 < top; ++h)
             s += std::sin(2 * kPi * h * f0 * double(i) / rate) / h;
         x[i] = float(a * s);
     }

@@ -173,10 +173,10 @@ TEST_F(SleepDetectorTest, AnalyzerAndRecordingAreSetUpOncePerUsableFormat) {
     EXPECT_TRUE(made[0].closed);
     EXPECT_EQ(made[0].interleaved.size(), 3u * 8192);
     EXPECT_EQ(made[1].path, "/rec/audio-2026-12-05-2200-part2.m4a");
-    EXPECT_EQ(made[1].channels, 2);
-    ASSERT_EQ(made[1].interleaved.size(), 2u * 2 * 8192);
-    EXPECT_EQ(made[1].interleaved[0], 0.25f);
-    EXPECT_EQ(made[1].interleaved[1], 0.125f);
+    EXPECT_EQ(made[1].sampleRate, 16000);
+    EXPECT_EQ(made[1].channels, 1); // channel 0, as the detectors hear it
+    ASSERT_EQ(made[1].interleaved.size(), 2u * 8192);
+    EXPECT_EQ(made[1].interleaved[1], 0.25f);
     EXPECT_EQ(events.named("audio_recording_part").at(0),
               (EventPayload{{"new_recording", "audio-2026-12-05-2200-part2.m4a"},
                             {"reason", "format_change"},
@@ -269,6 +269,19 @@ TEST_F(SleepDetectorTest, StopClosesTheRecordingAndReturnsThePhaseToRest) {
     advance(1.1);
     EXPECT_EQ(events.named("audio_analysis_ready").size(), 2u);
     EXPECT_EQ(files.files().size(), 1u);
+}
+
+TEST_F(SleepDetectorTest, ASecondStartBeginsANewCapture) {
+    ASSERT_EQ(detector->start(kRecording), std::nullopt);
+    advance(3);
+    ASSERT_EQ(detector->start(std::nullopt), std::nullopt);
+    advance(3);
+    EXPECT_EQ(microphone.starts, 2);
+    EXPECT_EQ(microphone.watcherCount(), 1u);
+    ASSERT_EQ(files.files().size(), 1u);
+    EXPECT_TRUE(files.files()[0].closed);
+    EXPECT_EQ(files.files()[0].interleaved.size(), 2u * 8192); // nothing recorded after the restart
+    EXPECT_EQ(events.named("audio_analysis_ready").size(), 2u);
 }
 
 TEST_F(SleepDetectorTest, SwitchedOffBreathingDetectorsGetNoBuffersAndDeclareNothing) {

@@ -84,3 +84,50 @@ TEST(WindowFeatures, AHarmonicToneIsVoicedAndPersistent) {
     EXPECT_GT(get(v, Feature::persistence), 0.8f);
     EXPECT_LT(get(v, Feature::pitchJitter), 0.02f);
 }
+
+TEST(WindowFeatures, TheContextStartsAtAScenesChange) {
+    struct Row {
+        const char* what;
+        std::vector<float> energies;
+        std::size_t steady;
+    };
+    auto concat = [](std::size_t a, float aDb, std::size_t b, float bDb) {
+        std::vector<float> x(a, aDb);
+        x.insert(x.end(), b, bDb);
+        return x;
+    };
+    // Breathing: loud and quiet frames alternate every 2 s, which is no change of scene.
+    std::vector<float> breathing;
+    for (int i = 0; i < 400; ++i)
+        breathing.push_back((i / 66) % 2 ? -45.0f : -66.0f);
+    for (const Row& row : {
+             Row{"steady room", std::vector<float>(400, -60.0f), 400},
+             Row{"a television switched on 3 s ago", concat(300, -65, 100, -30), 98},
+             Row{"music stopped 4 s ago", concat(267, -30, 133, -65), 148},
+             Row{"a short start: all of it", std::vector<float>(60, -40.0f), 60},
+             Row{"breathing", breathing, 400},
+         }) {
+        EXPECT_EQ(WindowFeatureExtractor::steadyFrames(row.energies), row.steady) << row.what;
+    }
+}
+
+TEST(WindowFeatures, LevelsAfterAChangeAreMeasuredAgainstTheNewScene) {
+    // Ten seconds of a quiet room, then two seconds of a steady loud noise (a fan switched on).
+    auto x = whiteNoise(10, kAnalysisRate, -70, 27);
+    const auto fan = whiteNoise(2, kAnalysisRate, -30, 28);
+    x.insert(x.end(), fan.begin(), fan.end());
+    const auto v = lastWindow(x);
+    EXPECT_LT(get(v, Feature::steadySeconds), 3.0f);
+    EXPECT_LT(get(v, Feature::aboveFloorDb), 3.0f) << "the fan is the new floor";
+}
+
+TEST(WindowFeatures, DigitalSilenceBetweenEventsStaysInRange) {
+    std::vector<float> x(std::size_t(8 * kAnalysisRate), 0.0f);
+    addClicks(x, kAnalysisRate, 3, -25, 29);
+    const auto v = lastWindow(x);
+    for (int i = 0; i < kFeatureCount; ++i)
+        EXPECT_TRUE(std::isfinite(v[std::size_t(i)])) << featureName(Feature(i));
+    EXPECT_GT(get(v, Feature::digitalShare), 0.3f);
+    EXPECT_LE(get(v, Feature::aboveFloorDb), 100.0f) << "digital zero is -100 dB, not minus infinity";
+    EXPECT_NEAR(get(v, Feature::historyOnsetRate), 3.0f, 1.2f);
+}

@@ -1,0 +1,70 @@
+#pragma once
+
+#include "core/session/AlertPanel.h"
+#include "core/session/SessionEngines.h"
+#include "core/settings/Settings.h"
+#include "journal/SessionLogger.h"
+#include "platform/RestoreState.h"
+#include "platform/fake/FakeCaptureEngine.h"
+#include "platform/fake/FakeInputDevices.h"
+#include "platform/linux/InstalledResources.h"
+#include "platform/linux/LinuxActivityProbes.h"
+#include "platform/linux/LogindPower.h"
+#include "platform/linux/LogindSleepWatch.h"
+#include "platform/linux/PulseAudioControl.h"
+#include "platform/linux/PulseAudioPlayer.h"
+#include "platform/linux/QSettingsStore.h"
+#include "platform/linux/QtScheduler.h"
+#include "platform/linux/SystemdPower.h"
+#include "runtime/Clock.h"
+#include "runtime/Console.h"
+#include "runtime/SerialQueue.h"
+#include "ui/screen/ScreenOutputs.h"
+
+#include <memory>
+
+namespace mirl {
+
+/// Everything one Mirl process runs on, wired once: the settings, the session journal, the
+/// sound server, the probes, the screen outputs, suspend and the system's sleep and wake
+/// through logind, and the session engines with their orchestration. Its construction is the
+/// launch: old session files are pruned and whatever a previous process left changed (volume,
+/// backlight, gamma, night light) is put back before anything else touches it.
+///
+/// The pre-sleep panel comes from the caller (the tray application's window, or the
+/// terminal's). Thread rule: main thread, with a QApplication (or QGuiApplication).
+class MirlServices {
+public:
+    explicit MirlServices(AlertPanel& alertPanel);
+    ~MirlServices();
+    MirlServices(const MirlServices&) = delete;
+    MirlServices& operator=(const MirlServices&) = delete;
+
+    SystemClock clock;
+    QtScheduler scheduler;
+    StderrConsole console;
+    QSettingsStore store;
+    Settings settings{store};
+    SessionLogger logger;
+    PulseAudioControl audio;
+    LinuxActivityProbes probes;
+    std::unique_ptr<RestoreState> restoreState;
+    ScreenOutputs screen;
+    SystemdPower systemctl;
+    LogindPower power{systemctl, console};
+    PulseAudioPlayerFactory players{scheduler};
+    InstalledResources resources;
+    // Until the PulseAudio capture engine joins: a microphone that is not there, so that the
+    // detectors report their start failure and the session goes on without them.
+    FakeCaptureEngine microphone{scheduler};
+    FakeInputDevices inputs;
+    SerialQueue analysisQueue{"Mirl.SleepDetector.analysis"};
+    SerialQueue bandQueue{"Mirl.BreathBandDetector"};
+    SerialQueue recorderQueue{"Mirl.SleepDetector.recorder"};
+    SessionEngines engines;
+    LogindSleepWatch sleepWatch;
+
+    SessionOrchestrator& orchestrator() { return engines.orchestrator; }
+};
+
+} // namespace mirl
