@@ -145,7 +145,8 @@ bool validLocalDateTime(const std::string& text) {
             return false;
         s = 0;
     }
-    return y >= 1970 && y <= 9999 && mo >= 1 && mo <= 12 && d >= 1 && d <= 31 && h >= 0 && h <= 23 &&
+    // Up to 2200: the clock's 64-bit nanoseconds end in 2262 (a later start overflowed them).
+    return y >= 1970 && y <= 2200 && mo >= 1 && mo <= 12 && d >= 1 && d <= 31 && h >= 0 && h <= 23 &&
            mi >= 0 && mi <= 59 && s >= 0 && s <= 60;
 }
 
@@ -247,9 +248,12 @@ std::optional<std::string> parseTop(const nlohmann::json& doc, const std::filesy
     }
     if (!doc.contains("until"))
         return std::string("\"until\" is missing (the second at which the simulation ends)");
+    // At most a week: the five-second inactivity check alone ticks all the way, so an absurd
+    // end would keep mirl-sim busy for ever.
     if (!doc["until"].is_number() || !std::isfinite(doc["until"].get<double>()) ||
-        doc["until"].get<double>() <= 0)
-        return std::string("\"until\" must be a number of seconds greater than 0");
+        doc["until"].get<double>() <= 0 || doc["until"].get<double>() > kMaxUntilSeconds)
+        return "\"until\" must be a number of seconds greater than 0 and at most " +
+               numberText(kMaxUntilSeconds) + " (a week)";
     out.until = doc["until"].get<double>();
     if (doc.contains("steps")) {
         if (!doc["steps"].is_array())

@@ -37,6 +37,9 @@ struct Scenario {
     double until = 0;
 };
 
+/// The latest end a scenario may give (a week).
+inline constexpr double kMaxUntilSeconds = 7 * 24 * 3600;
+
 struct ParsedScenario {
     std::optional<Scenario> scenario;
     std::string error; ///< one line naming the step or key at fault, when scenario is empty
