@@ -23,6 +23,8 @@ void annotations(Input input);
 void detection(Input input);
 /// Any file through the FFmpeg reader and the recording analysis.
 void audioFile(Input input);
+/// A mirl-sim scenario file through its parser and checks.
+void scenario(Input input);
 
 struct Harness {
     const char* name;
@@ -32,7 +34,7 @@ struct Harness {
 inline constexpr Harness kHarnesses[] = {
     {"record_line", recordLine}, {"session_log", sessionLog},  {"timestamp", timestamp},
     {"json_line", jsonLine},     {"annotations", annotations}, {"detection", detection},
-    {"audio_file", audioFile},
+    {"audio_file", audioFile},   {"scenario", scenario},
 };
 
 } // namespace mirl::fuzz
