@@ -130,8 +130,10 @@ void BM_LivePipeline(benchmark::State& state) {
             live.detector->stop();
             wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
             process = processCpuSeconds() - processBefore;
-            for (const auto& [role, seconds] : threadCpu())
-                used[role] = seconds - threadsBefore.at(role);
+            for (const auto& [role, seconds] : threadCpu()) {
+                const auto before = threadsBefore.find(role);
+                used[role] = seconds - (before != threadsBefore.end() ? before->second : 0.0);
+            }
             const auto formats = events.copy.named("audio_input");
             format = formats.empty() ? "?" : formats[0].dump();
         }

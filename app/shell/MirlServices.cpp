@@ -78,14 +78,10 @@ MirlServices::MirlServices(AlertPanel& alertPanel)
                analysisQueue,
                bandQueue,
                recorderQueue,
-               [](const std::filesystem::path& path, int sampleRate, int channels) {
-                   return createAacFile(path, sampleRate, channels);
-               },
+               aacFileFactory(CaptureRecorder::bitRate, AacCoder::fast),
                std::make_unique<FeatureSoundClassifier>()}),
       sleepWatch([this] { engines.orchestrator.systemWillSleep(); },
-                 [this] { engines.orchestrator.systemDidWake(); }, console) {
-    microphone.noDevice();
-}
+                 [this] { engines.orchestrator.systemDidWake(); }, console) {}
 
 MirlServices::~MirlServices() = default;
 

@@ -5,14 +5,14 @@
 #include "core/settings/Settings.h"
 #include "journal/SessionLogger.h"
 #include "platform/RestoreState.h"
-#include "platform/fake/FakeCaptureEngine.h"
-#include "platform/fake/FakeInputDevices.h"
 #include "platform/linux/InstalledResources.h"
 #include "platform/linux/LinuxActivityProbes.h"
 #include "platform/linux/LogindPower.h"
 #include "platform/linux/LogindSleepWatch.h"
 #include "platform/linux/PulseAudioControl.h"
 #include "platform/linux/PulseAudioPlayer.h"
+#include "platform/linux/PulseCaptureEngine.h"
+#include "platform/linux/PulseInputDevices.h"
 #include "platform/linux/QSettingsStore.h"
 #include "platform/linux/QtScheduler.h"
 #include "platform/linux/SystemdPower.h"
@@ -26,8 +26,8 @@
 namespace mirl {
 
 /// Everything one Mirl process runs on, wired once: the settings, the session journal, the
-/// sound server, the probes, the screen outputs, suspend and the system's sleep and wake
-/// through logind, and the session engines with their orchestration. Its construction is the
+/// sound server and the microphone, the probes, the screen outputs, suspend and the system's
+/// sleep and wake through logind, and the session engines with their orchestration. Its construction is the
 /// launch: old session files are pruned and whatever a previous process left changed (volume,
 /// backlight, gamma, night light) is put back before anything else touches it.
 ///
@@ -54,10 +54,8 @@ public:
     LogindPower power{systemctl, console};
     PulseAudioPlayerFactory players{scheduler};
     InstalledResources resources;
-    // Until the PulseAudio capture engine joins: a microphone that is not there, so that the
-    // detectors report their start failure and the session goes on without them.
-    FakeCaptureEngine microphone{scheduler};
-    FakeInputDevices inputs;
+    PulseCaptureEngine microphone{scheduler};
+    PulseInputDevices inputs{audio};
     SerialQueue analysisQueue{"Mirl.SleepDetector.analysis"};
     SerialQueue bandQueue{"Mirl.BreathBandDetector"};
     SerialQueue recorderQueue{"Mirl.SleepDetector.recorder"};

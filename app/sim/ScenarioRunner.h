@@ -40,6 +40,7 @@ public:
 
 private:
     void prepare();
+    void restoreZone();
     void advanceTo(double seconds);
     void apply(const ScenarioStep& step);
     void fallAsleep();

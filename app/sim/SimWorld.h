@@ -100,6 +100,9 @@ public:
     /// The application's termination hooks: windows hidden, backlight, night light and gamma
     /// put back.
     void terminate();
+    /// Drops the call lists the fakes keep in memory (the recorder has them on disk), so that
+    /// a long night does not pile them up.
+    void forgetFakeHistory();
     /// Virtual seconds since the start.
     double elapsed() const { return recorder.elapsed(); }
 
