@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -66,8 +67,13 @@ int main(int argc, char** argv) {
         usage(stderr);
         return exitUsage;
     }
-    std::string problem;
-    const auto analysis = analyzeSession(*file, duration, &problem);
+    // A link the user names is followed here; analyzeSession itself follows none.
+    std::error_code ec;
+    const std::filesystem::path resolved = std::filesystem::canonical(*file, ec);
+    std::string problem = ec.message();
+    std::optional<SessionAnalysis> analysis;
+    if (!ec)
+        analysis = analyzeSession(resolved, duration, &problem);
     if (!analysis) {
         std::fprintf(stderr, "mirl-analyze: cannot analyse %s: %s\n", file->c_str(), problem.c_str());
         return exitNoAnalysis;

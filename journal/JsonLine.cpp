@@ -149,16 +149,14 @@ std::optional<TimePoint> parseTimestamp(std::string_view text) {
     year_month_day ymd{year{y}, month{static_cast<unsigned>(mo)}, day{static_cast<unsigned>(d)}};
     if (!ymd.ok())
         return std::nullopt;
-    // In whole seconds first: the clock's 64-bit nanoseconds reach only from 1677 to 2262, and
-    // a time outside them (year 0001, 9999) would overflow. Such a time is not one Mirl wrote.
+    // In seconds first: a year the clock's 64-bit nanoseconds cannot hold (before 1678, after
+    // 2262) is no time of a session, and would wrap round.
     const seconds utc =
         sys_days{ymd}.time_since_epoch() + hours{h} + minutes{mi} + seconds{s} - minutes{offsetMinutes};
-    const auto earliest = floor<seconds>(TimePoint::min().time_since_epoch()) + seconds{1};
-    const auto latest = floor<seconds>(TimePoint::max().time_since_epoch()) - seconds{1};
-    if (utc < earliest || utc > latest)
+    constexpr seconds limit = duration_cast<seconds>(TimePoint::duration::max()) - seconds{1};
+    if (utc < -limit || utc > limit)
         return std::nullopt;
-    return TimePoint{duration_cast<TimePoint::duration>(utc) +
-                     duration_cast<TimePoint::duration>(nanoseconds{nanos})};
+    return TimePoint{duration_cast<TimePoint::duration>(utc + nanoseconds{nanos})};
 }
 
 } // namespace mirl

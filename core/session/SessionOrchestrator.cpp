@@ -173,7 +173,9 @@ void SessionOrchestrator::beginFaderSession() {
     const int v = deps_.systemAudio.currentVolume();
     initialVolumeAtSessionStart_ = v;
     volume.set(v);
-    deps_.baseline.captureInitialVolume(v);
+    // A baseline that could not be recorded could not be put back after a crash: the volume
+    // then stays as it is for this session (the screen fades on its own record).
+    volumeRecorded_ = deps_.baseline.captureInitialVolume(v);
     const MirlMode mode = deps_.timer.mode();
     fader.fadeCurve = mode == MirlMode::nap ? FadeCurve::easeOut : FadeCurve::easeInOut;
     fader.fadeDeadline = mode == MirlMode::night ? deps_.timer.endDate.get() : std::nullopt;
@@ -212,7 +214,7 @@ void SessionOrchestrator::applyFaderAmbiance(double a) {
 void SessionOrchestrator::applyFaderVolume(int v, int initialVolume) {
     lastFaderVolume_ = v;
     volume.set(v);
-    if (!volumeEnabled())
+    if (!volumeEnabled() || !volumeRecorded_)
         return; // the display follows the fade, the system volume does not
     const int floorTarget = initialVolume * deps_.settings.readInt(keys::ambianceVolumeFloorPct, 35) / 100;
     deps_.systemAudio.setVolume(v, "autofade", initialVolume, floorTarget);

@@ -25,7 +25,7 @@ void SessionOrchestrator::restoreSessionBaseline(std::string_view reason) {
     orangeIntensity.set(0);
     darkness.set(0);
     if (initialVolumeAtSessionStart_ >= 0) {
-        deps_.systemAudio.setVolume(initialVolumeAtSessionStart_, "baseline_restore");
+        deps_.baseline.putBackVolume(initialVolumeAtSessionStart_);
         volume.set(initialVolumeAtSessionStart_);
     }
     deps_.logger.log("baseline_restored", {{"reason", std::string(reason)},

@@ -2,9 +2,9 @@
 
 #include "journal/JsonLine.h"
 #include "journal/analysis/Heuristics.h"
+#include "runtime/PrivateFiles.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 
 namespace mirl {
@@ -105,21 +105,12 @@ std::optional<SessionAnalysis> analyzeSession(const std::filesystem::path& log,
             *problem = std::move(why);
         return std::nullopt;
     };
-    std::FILE* file = std::fopen(log.c_str(), "rb");
-    if (file == nullptr)
-        return fail(std::strerror(errno));
-    std::string text;
-    char buffer[1 << 16];
-    std::size_t got = 0;
-    while (text.size() <= kMaxSessionLogBytes && (got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-        text.append(buffer, got);
-    const int error = std::ferror(file) != 0 ? errno : 0; // a folder, an I/O error
-    std::fclose(file);
-    if (error != 0)
-        return fail(std::strerror(error));
-    if (text.size() > kMaxSessionLogBytes)
-        return fail("larger than " + std::to_string(kMaxSessionLogBytes >> 20) + " MiB");
-    auto analysis = analyzeSessionText(text, durationSeconds);
+    FileRead read = readRegularFile(log, kMaxSessionLogBytes);
+    if (read.outcome == FileRead::Outcome::missing)
+        return fail(std::strerror(ENOENT));
+    if (read.outcome == FileRead::Outcome::refused)
+        return fail(std::move(read.why));
+    auto analysis = analyzeSessionText(read.text, durationSeconds);
     if (!analysis)
         return fail("no session event to analyse");
     return analysis;

@@ -75,15 +75,15 @@ struct SessionAnalysis {
     std::vector<SessionEvent> events;
 };
 
-/// The largest session log the analysis reads (a night writes some 20 MB): its events take
-/// a few times its size in memory.
-inline constexpr std::size_t kMaxSessionLogBytes = std::size_t{256} << 20;
+/// The largest session log read (a night writes some 20 MB): its events take a few times its
+/// size in memory.
+inline constexpr std::size_t kMaxSessionLogBytes = 256 * 1024 * 1024;
 
 /// Reads a session log and analyses it. durationSeconds replaces the duration taken from the
-/// log's last event (the recording's length, when there is one). Nothing when the file cannot
-/// be read, is larger than kMaxSessionLogBytes (reading stops there, so a device or a pipe that
-/// never ends costs no more), is not UTF-8, or holds no valid event; `problem`, when given,
-/// then says why in a few words. Pure: nothing is cached or written.
+/// log's last event (the recording's length, when there is one). Nothing when the file is not a
+/// regular file of at most kMaxSessionLogBytes (a link in its place is not followed, a FIFO is
+/// not waited on), is not UTF-8, or holds no valid event; `problem`, when given, then says why
+/// in a few words. Pure: nothing is cached or written.
 std::optional<SessionAnalysis> analyzeSession(const std::filesystem::path& log,
                                               std::optional<double> durationSeconds = std::nullopt,
                                               std::string* problem = nullptr);

@@ -1,6 +1,7 @@
 #include "platform/linux/FfmpegAacWriter.h"
 
 #include "platform/linux/FfmpegUtil.h"
+#include "runtime/PrivateFiles.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -33,7 +34,7 @@ CreatedAudioFile FfmpegAacWriter::create(const std::filesystem::path& path, int 
         return {nullptr, "unusable format for " + where};
     }
     // Create the file ourselves so that it is private from the first byte on.
-    const int fd = ::open(where.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    const int fd = openPrivateFile(path, O_WRONLY | O_TRUNC);
     if (fd < 0) {
         return {nullptr, "cannot create " + where + ": " + std::strerror(errno)};
     }

@@ -15,6 +15,7 @@
 
 #include <cmath>
 #include <csignal>
+#include <fstream>
 #include <numbers>
 #include <random>
 
@@ -204,6 +205,20 @@ TEST(AacWriter, UnwritablePlaceGivesAnError) {
     auto created = createAacFile("/nonexistent-folder/x.m4a", 48000, 1);
     EXPECT_FALSE(created.writer);
     EXPECT_NE(created.error.find("cannot create"), std::string::npos) << created.error;
+}
+
+TEST(AacWriter, ALinkOrAFifoAtTheRecordingsPlaceIsNotWrittenThrough) {
+    TempDir dir;
+    const auto victim = dir.path() / "victim";
+    std::ofstream(victim) << "precious";
+    std::filesystem::create_symlink(victim, dir.path() / "audio-link.m4a");
+    ASSERT_EQ(::mkfifo((dir.path() / "audio-fifo.m4a").c_str(), 0600), 0);
+    for (const char* name : {"audio-link.m4a", "audio-fifo.m4a"}) {
+        auto created = createAacFile(dir.path() / name, 48000, 1); // a FIFO used to block here
+        EXPECT_FALSE(created.writer) << name;
+        EXPECT_NE(created.error.find("cannot create"), std::string::npos) << created.error;
+    }
+    EXPECT_EQ(readFile(victim), "precious");
 }
 
 } // namespace

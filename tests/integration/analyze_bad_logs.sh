@@ -3,8 +3,7 @@
 # mirl-analyze on logs that are corrupt, torn, huge, deeply nested, not UTF-8, full of absurd
 # numbers, wrong types, out of order or empty, generated here: each run ends by itself within
 # its time and memory, with a report (status 0, a whole JSON document for --json) or one line
-# on standard error (status 1), never a crash. (A FIFO without a writer waits, as cat does:
-# mirl-analyze <(...) is a pipe too.)
+# on standard error (status 1), never a crash.
 set -eu
 analyze="$MIRL_BINARY_DIR/bin/mirl-analyze"
 work=$(mktemp -d)
@@ -72,7 +71,7 @@ for name, text in logs.items():
         f.write(text if isinstance(text, bytes) else text.encode("utf-8", "surrogateescape"))
 PY
 mkdir "$work/folder.jsonl"
-ln -s /dev/zero "$work/endless.jsonl" # read up to the size limit, then refused
+ln -s /dev/zero "$work/endless.jsonl" # a device without end: refused, not read
 
 reports=0
 for log in "$work"/*.jsonl; do

@@ -1,8 +1,8 @@
 # testenv:
 # timeout: 420
-# mirl-replay on odd and broken audio generated here: 0 channels, 1 Hz, 384 and 768 kHz,
-# 8 channels, one sample, no samples, silence, full-scale noise, NaN and infinite floats, a
-# truncated and a damaged M4A, bytes that are no audio, an empty file. Each run ends by itself
+# mirl-replay on odd audio generated here: 0 channels, 1 Hz, 384 and 768 kHz, 8 channels, one
+# sample, no samples, silence, full-scale noise, NaN and infinite floats, bytes that are no
+# audio, an empty file (damaged and truncated files: replay_bad_input). Each run ends by itself
 # within its time and memory, with a session log that mirl-analyze reads (status 0) or one
 # line on standard error (status 2), never a crash.
 set -eu
@@ -49,18 +49,6 @@ with open(os.path.join(out, "garbage.wav"), "wb") as f:
 open(os.path.join(out, "empty.m4a"), "wb").close()
 PY
 ffmpeg -v error -f lavfi -i "sine=frequency=300:sample_rate=16000:duration=20" -c:a aac -b:a 32k "$work/in/whole.m4a"
-size=$(stat -c %s "$work/in/whole.m4a")
-head -c $((size / 2)) "$work/in/whole.m4a" >"$work/in/truncated-half.m4a"
-head -c 100 "$work/in/whole.m4a" >"$work/in/truncated-header.m4a"
-cp "$work/in/whole.m4a" "$work/in/damaged.m4a"
-python3 - "$work/in/damaged.m4a" <<'PY'
-import random, sys
-data = bytearray(open(sys.argv[1], "rb").read())
-rng = random.Random(11)
-for _ in range(200):
-    data[rng.randrange(len(data) // 4, len(data))] = rng.randrange(256)
-open(sys.argv[1], "wb").write(data)
-PY
 ffmpeg -v error -f lavfi -i "anoisesrc=sample_rate=8000:duration=5" -c:a flac "$work/in/noise.flac"
 
 logs=0

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <fstream>
 #include <set>
 
@@ -56,14 +58,23 @@ TEST(SessionAnalysisParsing, MissingOrUnreadableFilesGiveNoAnalysis) {
     test::TempDir tmp;
     EXPECT_FALSE(analyzeSession(tmp.path() / "session-none.jsonl"));
     EXPECT_FALSE(analyzeSession(tmp.path())); // a folder
+    // Neither waiting on a FIFO nor reading a device without end.
+    ASSERT_EQ(::mkfifo((tmp.path() / "session-fifo.jsonl").c_str(), 0600), 0);
+    EXPECT_FALSE(analyzeSession(tmp.path() / "session-fifo.jsonl"));
+    std::filesystem::create_symlink("/dev/zero", tmp.path() / "session-zero.jsonl");
+    EXPECT_FALSE(analyzeSession(tmp.path() / "session-zero.jsonl"));
 }
 
-TEST(SessionAnalysisParsing, AFileWithoutEndIsReadOnlyUpToTheLimit) {
-    // A device or a pipe that never ends was read until memory ran out.
+TEST(SessionAnalysisParsing, SaysWhyAFileGivesNoAnalysis) {
+    // A device that never ends was read until memory ran out.
     std::string problem;
     EXPECT_FALSE(analyzeSession("/dev/zero", std::nullopt, &problem));
-    EXPECT_EQ(problem, "larger than 256 MiB");
+    EXPECT_EQ(problem, "not a regular file");
     test::TempDir tmp;
+    std::ofstream(tmp.path() / "huge.jsonl") << "";
+    std::filesystem::resize_file(tmp.path() / "huge.jsonl", kMaxSessionLogBytes + 1); // sparse
+    EXPECT_FALSE(analyzeSession(tmp.path() / "huge.jsonl", std::nullopt, &problem));
+    EXPECT_EQ(problem, "larger than " + std::to_string(kMaxSessionLogBytes) + " bytes");
     EXPECT_FALSE(analyzeSession(tmp.path() / "none.jsonl", std::nullopt, &problem));
     EXPECT_EQ(problem, "No such file or directory");
     std::ofstream(tmp.path() / "garbage.jsonl") << "not a log\n";
