@@ -9,18 +9,13 @@
 
 #include "platform/AudioFileReader.h"
 #include "tests/support/DBusMock.h"
+#include "tests/support/DesktopReadings.h"
 #include "tests/support/QtEventLoop.h"
 
 #include <QProcess>
 #include <QProcessEnvironment>
 
 #include <gtest/gtest.h>
-
-#include <X11/Xlib.h>
-#include <X11/extensions/Xrandr.h>
-#undef None
-#undef Bool
-#undef Status
 
 #include <chrono>
 #include <filesystem>
@@ -33,46 +28,15 @@ namespace fs = std::filesystem;
 
 namespace {
 
+using test::redRamp;
+using test::sinkVolume;
+
 std::string env(const char* name) {
     return QProcessEnvironment::systemEnvironment().value(QString::fromLatin1(name)).toStdString();
 }
 
-int sinkVolume() {
-    QProcess pactl;
-    pactl.start(QStringLiteral("pactl"), {QStringLiteral("get-sink-volume"), QStringLiteral("spk")});
-    pactl.waitForFinished(5000);
-    const QString out = QString::fromUtf8(pactl.readAllStandardOutput());
-    const auto at = out.indexOf(QLatin1Char('%'));
-    if (at < 0)
-        return -1;
-    auto start = at;
-    while (start > 0 && out.at(start - 1).isDigit())
-        --start;
-    return out.mid(start, at - start).toInt();
-}
-
 void pactl(const QStringList& args) {
     QProcess::execute(QStringLiteral("pactl"), args);
-}
-
-/// The red ramp of the first CRTC that has one.
-std::vector<std::uint16_t> redRamp() {
-    std::vector<std::uint16_t> red;
-    Display* display = XOpenDisplay(nullptr);
-    if (!display)
-        return red;
-    XRRScreenResources* res = XRRGetScreenResourcesCurrent(display, DefaultRootWindow(display));
-    for (int i = 0; res && i < res->ncrtc && red.empty(); ++i) {
-        if (XRRGetCrtcGammaSize(display, res->crtcs[i]) <= 1)
-            continue;
-        XRRCrtcGamma* gamma = XRRGetCrtcGamma(display, res->crtcs[i]);
-        red.assign(gamma->red, gamma->red + gamma->size);
-        XRRFreeGamma(gamma);
-    }
-    if (res)
-        XRRFreeScreenResources(res);
-    XCloseDisplay(display);
-    return red;
 }
 
 /// Pumps events until `done` or the time is out.
@@ -126,7 +90,7 @@ protected:
 
 TEST_F(MirlKilled, MidFadeTheNextLaunchPutsTheVolumeAndTheGammaBack) {
     std::ofstream(settings) << "[General]\nmode.timer_mode=night\n";
-    pactl({QStringLiteral("set-sink-volume"), QStringLiteral("spk"), QStringLiteral("60%")});
+    test::setSinkVolume(60);
     ASSERT_EQ(sinkVolume(), 60);
     const auto originalRamp = redRamp();
     ASSERT_FALSE(originalRamp.empty()) << "the Xorg test display has no gamma ramp";
