@@ -3,7 +3,7 @@
 #include "app/sim/SimRecorder.h"
 #include "app/sim/StampedFakes.h"
 #include "core/session/SessionEngines.h"
-#include "platform/fake/FakeAlertPanel.h"
+#include "core/session/FakeAlertPanel.h"
 #include "platform/fake/FakeAudioControl.h"
 #include "platform/fake/FakeAudioPlayer.h"
 #include "platform/fake/FakeBacklight.h"
