@@ -28,14 +28,20 @@ bool appliesWhileAsleep(const std::string& action) {
 
 } // namespace
 
-TimePoint scenarioStartTime(const std::string& localDateTime) {
+TimePoint scenarioStartTime(const std::string& dateTime) {
+    const std::optional<ScenarioDateTime> t = parseScenarioDateTime(dateTime);
+    if (!t)
+        throw std::invalid_argument("not a date-time: " + dateTime);
     std::tm tm{};
-    if (std::sscanf(localDateTime.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d", &tm.tm_year, &tm.tm_mon, &tm.tm_mday,
-                    &tm.tm_hour, &tm.tm_min, &tm.tm_sec) < 5)
-        throw std::invalid_argument("not a local date-time: " + localDateTime);
-    tm.tm_year -= 1900;
-    tm.tm_mon -= 1;
+    tm.tm_year = t->year - 1900;
+    tm.tm_mon = t->month - 1;
+    tm.tm_mday = t->day;
+    tm.tm_hour = t->hour;
+    tm.tm_min = t->minute;
+    tm.tm_sec = t->second;
     tm.tm_isdst = -1;
+    if (t->utcOffsetSeconds)
+        return std::chrono::system_clock::from_time_t(::timegm(&tm) - *t->utcOffsetSeconds);
     return std::chrono::system_clock::from_time_t(std::mktime(&tm));
 }
 
