@@ -6,35 +6,57 @@
 #include "app/shell/Application.h"
 #include "app/shell/MirlServices.h"
 #include "app/shell/TerminalSession.h"
+#include "runtime/CommandLine.h"
 #include "runtime/Version.h"
 
 #include <QStringList>
 
+#include <array>
 #include <cstdio>
 #include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
 
 using namespace mirl;
 
 namespace {
 
-void printUsage() {
-    std::printf("Usage: mirl [--minutes N] [--mic-smoke] [--preferences] [--version]\n"
-                "       mirl review\n"
-                "  --minutes N     run a whole sleep session of N minutes in this terminal\n"
-                "  --mic-smoke     capture ten seconds and say whether the microphone is heard\n"
-                "  --preferences   open the preferences window\n"
-                "  --version       print the version\n"
-                "  review          open the review window of past sessions\n");
+void printUsage(std::FILE* to) {
+    std::fprintf(to, "Usage: mirl [--minutes N] [--mic-smoke] [--preferences] [--version]\n"
+                     "       mirl review\n"
+                     "  --minutes N     run a whole sleep session of N minutes in this terminal\n"
+                     "  --mic-smoke     capture ten seconds and say whether the microphone is heard\n"
+                     "  --preferences   open the preferences window\n"
+                     "  --version       print the version\n"
+                     "  review          open the review window of past sessions\n");
 }
 
-/// The minutes after "--minutes", 0 when absent, -1 when not a whole number from 1 to 1440.
-int minutesArgument(const QStringList& args) {
-    const auto at = args.indexOf(QStringLiteral("--minutes"));
-    if (at < 0)
+/// What is left for this dispatcher once the early modes are gone (Qt's own options are taken by
+/// the application object).
+constexpr std::array kOptions{OptionSpec{"--minutes", true}};
+
+/// The minutes of "--minutes N" (or "--minutes=N"), 0 when absent; nothing after a line that is
+/// not understood, which has been said on standard error with the usage.
+std::optional<int> minutesArgument(const QStringList& qtArgs) {
+    std::vector<std::string> args;
+    for (const QString& arg : qtArgs.mid(1))
+        args.push_back(arg.toStdString());
+    const CommandLine line = parseCommandLine(args, kOptions);
+    if (line.error) {
+        std::fprintf(stderr, "mirl: %s\n", line.error->c_str());
+        printUsage(stderr);
+        return std::nullopt;
+    }
+    if (!line.has("--minutes"))
         return 0;
     bool ok = false;
-    const int minutes = at + 1 < args.size() ? args.at(at + 1).toInt(&ok) : 0;
-    return ok && minutes >= 1 && minutes <= 1440 ? minutes : -1;
+    const int minutes = QString::fromStdString(*line.value("--minutes")).toInt(&ok);
+    if (!ok || minutes < 1 || minutes > 1440) {
+        std::fprintf(stderr, "mirl: --minutes takes a whole number from 1 to 1440\n");
+        return std::nullopt;
+    }
+    return minutes;
 }
 
 } // namespace
@@ -53,19 +75,16 @@ int main(int argc, char** argv) {
             return 0;
         }
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            printUsage();
+            printUsage(stdout);
             return 0;
         }
     }
     auto app = makeApplication(argc, argv);
-    const QStringList args = QCoreApplication::arguments();
-    const int minutes = minutesArgument(args);
-    if (minutes < 0) {
-        std::fprintf(stderr, "mirl: --minutes takes a whole number from 1 to 1440\n");
+    const std::optional<int> minutes = minutesArgument(QCoreApplication::arguments());
+    if (!minutes)
         return 2;
-    }
-    if (minutes > 0)
-        return runTerminalSession(minutes);
+    if (*minutes > 0)
+        return runTerminalSession(*minutes);
 
     // The launch alone (it puts back what a process that died mid-fade left changed).
     struct NoPanel final : AlertPanel {
@@ -75,6 +94,6 @@ int main(int argc, char** argv) {
     } noPanel;
     MirlServices services(noPanel);
     std::printf("Mirl %s: the tray application is not here yet.\n", kVersion);
-    printUsage();
+    printUsage(stdout);
     return 0;
 }

@@ -2,12 +2,12 @@
 
 #include "journal/analysis/AnalysisReport.h"
 #include "journal/analysis/SessionAnalysis.h"
+#include "runtime/PrivateFiles.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <optional>
 #include <string>
 
@@ -67,11 +67,14 @@ int main(int argc, char** argv) {
         usage(stderr);
         return exitUsage;
     }
-    if (std::ifstream probe(*file, std::ios::binary); !probe) {
-        std::fprintf(stderr, "mirl-analyze: cannot read %s: %s\n", file->c_str(), std::strerror(errno));
+    // A link the user names is followed here; analyzeSession itself follows none.
+    std::error_code ec;
+    const std::filesystem::path resolved = std::filesystem::canonical(*file, ec);
+    if (const auto why = ec ? std::optional(ec.message()) : irregularFile(resolved, kMaxSessionLogBytes)) {
+        std::fprintf(stderr, "mirl-analyze: cannot read %s: %s\n", file->c_str(), why->c_str());
         return exitNoAnalysis;
     }
-    const auto analysis = analyzeSession(*file, duration);
+    const auto analysis = analyzeSession(resolved, duration);
     if (!analysis) {
         std::fprintf(stderr, "mirl-analyze: %s holds no session event to analyse\n", file->c_str());
         return exitNoAnalysis;

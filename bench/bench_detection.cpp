@@ -13,8 +13,8 @@
 #include "detect/classifier/FeatureSoundClassifier.h"
 #include "journal/SessionLogger.h"
 #include "platform/fake/FakeOutputPlaybackProbe.h"
+#include "platform/fake/MemoryAudioFileReader.h"
 #include "runtime/VirtualScheduler.h"
-#include "tests/support/MemoryAudioReader.h"
 #include "tests/support/SyntheticRoom.h"
 #include "tests/support/TestPaths.h"
 
@@ -58,14 +58,13 @@ template <typename F> void eachBuffer(F f) {
 }
 
 void BM_Chain(benchmark::State& state) {
-    room();
+    MemoryAudioFileReader reader(room(), kRate);
     test::TempDir dir;
     for (auto _ : state) {
         VirtualScheduler scheduler;
         SessionLogger logger(scheduler, dir.path(), "bench");
         logger.startSession();
         OfflineReplay replay(scheduler, logger, std::make_unique<FeatureSoundClassifier>());
-        test::MemoryAudioReader reader(room(), kRate);
         benchmark::DoNotOptimize(replay.run(reader));
         logger.endSession("bench");
     }

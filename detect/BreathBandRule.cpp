@@ -6,9 +6,15 @@ namespace mirl {
 
 BreathBandRule::Outcome BreathBandRule::step(double t, double level, std::optional<double> publishedBaseline,
                                              bool asleepPublished) {
-    blocks_.push_back({t, level});
+    // Only the first two minutes make the baseline; of the later blocks only the latest is
+    // kept (the others are counted), so that a night does not pile them up.
+    ++blocksSeen_;
+    if (t > baselineSeconds && !blocks_.empty() && blocks_.back().t > baselineSeconds)
+        blocks_.back() = {t, level};
+    else
+        blocks_.push_back({t, level});
     Outcome out;
-    out.blocksSeen = blocks_.size();
+    out.blocksSeen = blocksSeen_;
 
     // Until the main thread has published a baseline, every block from 120 s on computes it
     // again (the same value).
@@ -35,7 +41,7 @@ BreathBandRule::Outcome BreathBandRule::step(double t, double level, std::option
 }
 
 void BreathBandRule::reset() {
-    blocks_.clear();
+    clearBlocks();
     smoothed_ = 0;
     streakStart_.reset();
 }

@@ -21,7 +21,7 @@ public:
     };
     struct Outcome {
         std::optional<double> newBaseline; // learned at this block
-        std::size_t blocksSeen = 0;        // entries in the block list after this block
+        std::size_t blocksSeen = 0;        // blocks stepped since the last reset, this one included
         std::optional<Fired> fired;
     };
 
@@ -37,8 +37,13 @@ public:
     Outcome step(double t, double level, std::optional<double> publishedBaseline, bool asleepPublished);
     void reset();
     /// Stop: forgets the block list (smoothing and streak wait for the next reset).
-    void clearBlocks() { blocks_.clear(); }
+    void clearBlocks() {
+        blocks_.clear();
+        blocksSeen_ = 0;
+    }
 
+    /// The blocks of the baseline period (t <= 120 s) stepped since the last reset, and the
+    /// latest block after it.
     const std::vector<Block>& blocks() const { return blocks_; }
     double smoothed() const { return smoothed_; }
     std::optional<double> streakStart() const { return streakStart_; }
@@ -48,6 +53,7 @@ public:
 
 private:
     std::vector<Block> blocks_;
+    std::size_t blocksSeen_ = 0;
     double smoothed_ = 0; // 0: not yet seeded
     std::optional<double> streakStart_;
 };

@@ -73,6 +73,8 @@ public:
     // Manual changes and toggles.
     void userOverrodeAmbiance(std::string_view source, double value);
     void userOverrodeVolume(std::string_view source, double value);
+    /// Switching a channel back on starts it afresh: the next override pauses it as a first one
+    /// does. Switching on a channel that is on changes nothing.
     void setAmbianceAutopilot(bool on);
     void setVolumeAutopilot(bool on);
 
@@ -98,6 +100,8 @@ private:
         std::optional<TimePoint> lastOverrideAt;
         bool resumedSinceOverride = false;
         std::optional<TimePoint> lastPauseLog; // none: the distant past
+        /// Forgets the last override and the resume after it (the autopilot switched back on).
+        void startAfresh();
     };
 
     void beginSleepFade(std::string_view reason, double durationSeconds);

@@ -96,13 +96,24 @@ void AutoFader::userOverrodeVolume(std::string_view source, double value) {
                                                           {"plateau_sec", static_cast<long long>(plateau)}});
 }
 
+void AutoFader::ChannelOverride::startAfresh() {
+    lastOverrideAt.reset();
+    resumedSinceOverride = false;
+}
+
 void AutoFader::setAmbianceAutopilot(bool on) {
+    // Handing the channel back to the engine forgets the overrides that gave it up, so the next
+    // override pauses as a first one does.
+    if (on && !ambianceAutopilot.get())
+        ambianceOverride_.startAfresh();
     ambianceAutopilot.set(on);
     events_.log("autopilot_ambiance", {{"on", on}});
     notifyAutopilot();
 }
 
 void AutoFader::setVolumeAutopilot(bool on) {
+    if (on && !volumeAutopilot.get())
+        volumeOverride_.startAfresh();
     volumeAutopilot.set(on);
     events_.log("autopilot_volume", {{"on", on}});
     notifyAutopilot();

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace mirl {
 
@@ -21,18 +22,20 @@ void BrightnessController::apply(double darkness) {
         restore();
         return;
     }
-    if (!savedLevel_) {
-        const std::optional<float> read = backlight_.readLevel();
-        // Kept before the first change, so that a crash leaves the way back behind; a level
-        // nothing answered for (the 0.7 stand-in) is no user's level to put back later.
-        if (read)
-            restoreState_.remember(restore_parts::backlight, {{"level", static_cast<double>(*read)}});
-        savedLevel_ = read.value_or(0.7f);
-    }
-    const double base = *savedLevel_;
+    captureNewDisplays();
+    if (!savedLevel_)
+        savedLevel_ = 0.7f; // nothing answered: a stand-in, which is nobody's level to put back
     const int floor = floorPercent();
-    const auto level = static_cast<float>(std::max(0.01, (1.0 - dd * (1.0 - floor / 100.0)) * base));
-    setBrightness(level);
+    const double factor = 1.0 - dd * (1.0 - floor / 100.0);
+    auto scaled = [factor](double base) { return static_cast<float>(std::max(0.01, factor * base)); };
+    // Each display from its own level: a panel at half and a monitor at full stay apart.
+    std::vector<DisplayLevel> levels;
+    for (const DisplayLevel& saved : savedLevels_)
+        levels.push_back({saved.id, scaled(saved.level)});
+    if (!levels.empty())
+        backlight_.writeLevels(levels);
+    const double base = *savedLevel_;
+    const float level = scaled(base);
     lastAppliedLevel_ = level;
     events_.log("brightness_applied", {{"target", static_cast<double>(level)},
                                        {"initial", base},
@@ -40,13 +43,38 @@ void BrightnessController::apply(double darkness) {
                                        {"darkness_input", dd}});
 }
 
+void BrightnessController::captureNewDisplays() {
+    // Displays are captured before their first change, also those that answer only later (a
+    // monitor still being detected, one plugged in during the fade). The first one captured
+    // gives the single level of the read, the override check and the log.
+    std::vector<DisplayLevel> captured = savedLevels_;
+    for (const DisplayLevel& display : backlight_.readLevels())
+        if (std::none_of(captured.begin(), captured.end(),
+                         [&](const DisplayLevel& saved) { return saved.id == display.id; }))
+            captured.push_back(display);
+    if (captured.size() == savedLevels_.size())
+        return;
+    nlohmann::json displays = nlohmann::json::array();
+    for (const DisplayLevel& display : captured)
+        displays.push_back({{"id", display.id}, {"level", static_cast<double>(display.level)}});
+    // Kept before the first change, so that a crash leaves the way back behind; what could not
+    // be kept is not changed.
+    if (!restoreState_.remember(restore_parts::backlight, {{"displays", displays}}))
+        return;
+    if (savedLevels_.empty())
+        savedLevel_ = captured.front().level;
+    savedLevels_ = std::move(captured);
+}
+
 void BrightnessController::restore() {
     lastAppliedLevel_.reset();
-    if (savedLevel_) {
-        setBrightness(*savedLevel_);
-        savedLevel_.reset();
+    if (!savedLevels_.empty())
+        backlight_.writeLevels(savedLevels_);
+    const bool held = !savedLevels_.empty();
+    savedLevels_.clear();
+    savedLevel_.reset();
+    if (held)
         restoreState_.forget(restore_parts::backlight);
-    }
 }
 
 std::optional<double> BrightnessController::detectOverride() {

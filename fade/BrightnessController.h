@@ -9,12 +9,14 @@
 
 namespace mirl {
 
-/// Lowers the hardware brightness as the ambiance deepens and puts it back afterwards. The
-/// level found before the first dimming (savedLevel) is scaled towards a floor percentage; a
-/// change made by someone else since the last write can be reported as a darkness.
+/// Lowers the hardware brightness as the ambiance deepens and puts it back afterwards. Each
+/// display's level found before its first dimming is scaled towards a floor percentage and put
+/// back to that display; a change made by someone else since the last write can be reported as
+/// a darkness (from the first display, as the read gives it).
 ///
-/// States: Undimmed (no savedLevel) and Dimmed. The saved level is also kept in the restore
-/// state, so that a crash while Dimmed is repaired at the next launch.
+/// States: Undimmed (no savedLevel) and Dimmed. The saved levels are kept in the restore state
+/// before the first change, so that a crash while Dimmed is repaired at the next launch; a
+/// display whose level could not be kept there is left as it is.
 /// Thread rule: main thread.
 class BrightnessController {
 public:
@@ -38,17 +40,23 @@ public:
     /// At quit: writes the saved level back when dimmed.
     void willTerminate() { restore(); }
 
+    /// The level of the first display captured (0.7 while none answered).
     std::optional<float> savedLevel() const { return savedLevel_; }
+    /// Every display captured, with the level it had before the first dimming.
+    const std::vector<DisplayLevel>& savedLevels() const { return savedLevels_; }
     std::optional<float> lastAppliedLevel() const { return lastAppliedLevel_; }
 
 private:
     int floorPercent() const;
+    /// Reads the displays not captured yet and keeps their levels (in the restore state first).
+    void captureNewDisplays();
 
     Backlight& backlight_;
     Settings& settings_;
     EventSink& events_;
     RestoreState& restoreState_;
     std::optional<float> savedLevel_;
+    std::vector<DisplayLevel> savedLevels_;
     std::optional<float> lastAppliedLevel_;
 };
 

@@ -18,7 +18,7 @@ int SystemAudio::currentVolume() {
     return audio_.deviceVolume(device).value_or(unreadableVolume);
 }
 
-void SystemAudio::setVolume(int percent, std::string_view source, std::optional<int> initial,
+bool SystemAudio::setVolume(int percent, std::string_view source, std::optional<int> initial,
                             std::optional<int> target) {
     const int p = std::clamp(percent, 0, 100);
     const bool onMain = std::this_thread::get_id() == mainThreadId_;
@@ -34,7 +34,7 @@ void SystemAudio::setVolume(int percent, std::string_view source, std::optional<
         });
         done.wait();
     }
-    audio_.setOutputVolume(p);
+    const bool set = audio_.setOutputVolume(p);
 
     EventPayload payload{{"value", static_cast<long long>(p)}, {"source", std::string(source)}};
     if (initial) {
@@ -46,6 +46,7 @@ void SystemAudio::setVolume(int percent, std::string_view source, std::optional<
     // The record goes to the main thread's queue without waiting, also from the main thread:
     // it follows whatever the caller logs in the same turn (a restore's "baseline_restored").
     mainThread_.post([&events = events_, payload] { events.log("volume_applied", payload); });
+    return set;
 }
 
 } // namespace mirl

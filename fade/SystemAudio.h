@@ -12,7 +12,8 @@ namespace mirl {
 
 /// The system output volume through the sound server. Reads answer 50 when nothing can be
 /// read; writes are clamped to 0..100, recorded with the monitor before they are made (so that
-/// the monitor recognises their echo) and logged as "volume_applied" whether or not they worked;
+/// the monitor recognises their echo) and logged as "volume_applied" whether or not they worked
+/// (the caller learns which from the result);
 /// that record is posted to the main thread, so it comes after what the caller logs next.
 /// Thread rule: any thread. A caller off the main thread waits while the main thread records
 /// the write, so it must not hold anything the main thread needs.
@@ -25,8 +26,11 @@ public:
                 std::thread::id mainThreadId = std::this_thread::get_id());
 
     int currentVolume() override;
-    void setVolume(int percent, std::string_view source, std::optional<int> initial = std::nullopt,
+    bool setVolume(int percent, std::string_view source, std::optional<int> initial = std::nullopt,
                    std::optional<int> target = std::nullopt) override;
+    Handle listenToDefaultOutput(std::function<void()> listener) override {
+        return audio_.listenToDefaultOutput(std::move(listener));
+    }
 
 private:
     AudioControl& audio_;

@@ -1,28 +1,12 @@
 #include "journal/DataFolder.h"
 
-#include <sys/stat.h>
+#include "runtime/PrivateFiles.h"
 
 namespace mirl {
 
-namespace fs = std::filesystem;
-
-namespace {
-
-void makeFolder(const fs::path& path) {
-    std::error_code ec;
-    if (fs::is_directory(path, ec))
-        return;
-    if (path.has_parent_path() && path.parent_path() != path)
-        makeFolder(path.parent_path());
-    ::mkdir(path.c_str(), 0700);
-}
-
-} // namespace
-
-void prepareDataFolder(const fs::path& root) {
-    makeFolder(root);
-    makeFolder(root / "sessions");
-    makeFolder(root / "recordings");
+void prepareDataFolder(const std::filesystem::path& root) {
+    for (const auto& folder : {root, root / "sessions", root / "recordings"})
+        makePrivateFolder(folder); // a failure shows when a file cannot be created
 }
 
 } // namespace mirl

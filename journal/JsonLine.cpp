@@ -116,9 +116,14 @@ std::optional<TimePoint> parseTimestamp(std::string_view text) {
     year_month_day ymd{year{y}, month{static_cast<unsigned>(mo)}, day{static_cast<unsigned>(d)}};
     if (!ymd.ok())
         return std::nullopt;
-    const auto local =
-        sys_days{ymd}.time_since_epoch() + hours{h} + minutes{mi} + seconds{s} + nanoseconds{nanos};
-    return TimePoint{duration_cast<TimePoint::duration>(local - minutes{offsetMinutes})};
+    // In seconds first: a year the clock's 64-bit nanoseconds cannot hold (before 1678, after
+    // 2262) is no time of a session, and would wrap round.
+    const seconds utc =
+        sys_days{ymd}.time_since_epoch() + hours{h} + minutes{mi} + seconds{s} - minutes{offsetMinutes};
+    constexpr seconds limit = duration_cast<seconds>(TimePoint::duration::max()) - seconds{1};
+    if (utc < -limit || utc > limit)
+        return std::nullopt;
+    return TimePoint{duration_cast<TimePoint::duration>(utc + nanoseconds{nanos})};
 }
 
 } // namespace mirl

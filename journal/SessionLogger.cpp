@@ -6,10 +6,12 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace mirl {
 
@@ -74,6 +76,7 @@ SessionLogger::SessionFiles SessionLogger::startSession() {
     }
 
     fd_ = fd;
+    writeError_.reset();
     sessionURL_ = files.log;
     recordingURL_ = files.recording;
     writeRecordLocked("session_start", {{"session_file", files.log.filename().string()},
@@ -100,7 +103,8 @@ void SessionLogger::writeRecordLocked(std::string_view event, const EventPayload
     if (!text)
         return;
     text->push_back('\n');
-    writeAll(fd_, *text); // a failed write loses this record only
+    if (!writeAll(fd_, *text) && !writeError_) // a failed write loses this record only
+        writeError_ = std::strerror(errno);
 }
 
 void SessionLogger::endSession(std::string_view reason) {
@@ -110,8 +114,8 @@ void SessionLogger::endSession(std::string_view reason) {
 }
 
 void SessionLogger::closeLocked() {
-    if (fd_ >= 0)
-        ::close(fd_);
+    if (fd_ >= 0 && ::close(fd_) != 0 && !writeError_)
+        writeError_ = std::strerror(errno);
     fd_ = -1;
     sessionURL_.reset();
     recordingURL_.reset();
@@ -120,7 +124,14 @@ void SessionLogger::closeLocked() {
 void SessionLogger::pruneOldFiles(int days) {
     if (!root_ || days < 1)
         return;
-    const TimePoint cutoff = clock_.now() - std::chrono::seconds(static_cast<long long>(days) * 86400);
+    // In seconds and nanoseconds, as the file system keeps them: now - days x 86400 s does not
+    // fit the clock's 64-bit nanoseconds for huge day counts, nor does a far-future date of a
+    // file. A cutoff before any representable date keeps everything.
+    const auto sinceEpoch = clock_.now().time_since_epoch();
+    const auto nowSeconds = std::chrono::floor<std::chrono::seconds>(sinceEpoch);
+    const std::pair<long long, long long> cutoff{
+        static_cast<long long>(nowSeconds.count()) - static_cast<long long>(days) * 86400,
+        static_cast<long long>(std::chrono::nanoseconds(sinceEpoch - nowSeconds).count())};
     const fs::path folder = ensureFolders();
     for (const char* sub : {"sessions", "recordings"}) {
         std::error_code ec;
@@ -133,14 +144,18 @@ void SessionLogger::pruneOldFiles(int days) {
             struct stat st {};
             if (::lstat(it->path().c_str(), &st) != 0)
                 continue;
-            const TimePoint modified = TimePoint{std::chrono::duration_cast<TimePoint::duration>(
-                std::chrono::seconds(st.st_mtim.tv_sec) + std::chrono::nanoseconds(st.st_mtim.tv_nsec))};
+            const std::pair<long long, long long> modified{st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
             if (modified < cutoff) {
                 std::error_code removeError;
                 fs::remove_all(it->path(), removeError);
             }
         }
     }
+}
+
+std::optional<std::string> SessionLogger::writeError() const {
+    std::lock_guard lock(mutex_);
+    return writeError_;
 }
 
 bool SessionLogger::isOpen() const {

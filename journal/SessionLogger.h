@@ -44,6 +44,10 @@ public:
     void pruneOldFiles(int days);
 
     bool isOpen() const;
+    /// Why a record of the current (or last) session could not be written, the first time it
+    /// happened; nothing while every record went out whole. A full disk loses records without
+    /// stopping the session, but a tool that promises a complete log must say so.
+    std::optional<std::string> writeError() const;
     std::optional<std::filesystem::path> currentSessionURL() const;
     std::optional<std::filesystem::path> currentRecordingURL() const;
 
@@ -63,6 +67,7 @@ private:
     int fd_ = -1;
     std::optional<std::filesystem::path> sessionURL_;
     std::optional<std::filesystem::path> recordingURL_;
+    std::optional<std::string> writeError_;
 };
 
 } // namespace mirl

@@ -52,8 +52,9 @@ public:
     virtual bool deviceHasVolume(std::uint32_t device) = 0;
     /// `device`'s volume in whole percent (its loudest channel), nothing when unreadable.
     virtual std::optional<int> deviceVolume(std::uint32_t device) = 0;
-    /// Sets the default output's volume, keeping the balance between channels.
-    virtual void setOutputVolume(int percent) = 0;
+    /// Sets the default output's volume, keeping the balance between channels. False when the
+    /// volume could not be set (no server, no output, or the server refused).
+    virtual bool setOutputVolume(int percent) = 0;
 
     /// Called (coalesced) after `device`'s volume changed.
     virtual Listening listenToVolume(std::uint32_t device, Listener listener) = 0;

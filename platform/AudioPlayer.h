@@ -34,7 +34,8 @@ public:
     std::function<void()> onFinished;
 };
 
-/// Opens players.
+/// Opens players. open() may run on a worker thread (it waits for the file and the sound
+/// server); the player it returns is used on the main thread from then on.
 class AudioPlayerFactory {
 public:
     struct Opened {

@@ -1,8 +1,18 @@
 #pragma once
 
 #include <optional>
+#include <string>
+#include <vector>
 
 namespace mirl {
+
+/// One display's level, under an identifier that stays the same from one launch to the next
+/// ("backlight:intel_backlight", "ddc:DEL-DELL U2415-ABC123").
+struct DisplayLevel {
+    std::string id;
+    float level = 0;
+    bool operator==(const DisplayLevel&) const = default;
+};
 
 /// Hardware brightness of the displays on a 0..1 scale of each device's range.
 ///
@@ -16,6 +26,12 @@ public:
     /// Writes the level to every display. A device never goes below 1 % of its range, since 0
     /// turns some panels off. True when at least one display took the level.
     virtual bool writeLevel(float level) = 0;
+    /// The level of every display that answers, in the order readLevel prefers them.
+    virtual std::vector<DisplayLevel> readLevels() = 0;
+    /// Writes each named display its own level and leaves the others alone (never below 1 % of
+    /// the range, as writeLevel). Returns the identifiers of the displays that took their level;
+    /// a display still being detected counts as taking it when it is found.
+    virtual std::vector<std::string> writeLevels(const std::vector<DisplayLevel>& levels) = 0;
     /// How far a read may lie from a level just written to the display that answered the last
     /// read, with nobody touching it: one step of its range (a panel with 7 levels cannot
     /// show 0.42), or more where the device is known to round coarser than its range says.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <functional>
 
 namespace mirl {
 
@@ -84,6 +85,14 @@ WhitePoint whitePointForKelvin(int kelvin) {
         return low;
     return {low.red + (high.red - low.red) * f, low.green + (high.green - low.green) * f,
             low.blue + (high.blue - low.blue) * f};
+}
+
+bool plausibleOriginalRamp(std::span<const std::uint16_t> ramp) {
+    if (ramp.size() < 2)
+        return false;
+    const bool rising = std::is_sorted(ramp.begin(), ramp.end());
+    const bool falling = std::is_sorted(ramp.begin(), ramp.end(), std::greater<>());
+    return (rising || falling) && std::max(ramp.front(), ramp.back()) >= 65535 / 10;
 }
 
 std::vector<std::uint16_t> scaleRamp(std::span<const std::uint16_t> original, double factor) {

@@ -31,4 +31,9 @@ WhitePoint whitePointForKelvin(int kelvin);
 /// to the nearest 16-bit value.
 std::vector<std::uint16_t> scaleRamp(std::span<const std::uint16_t> original, double factor);
 
+/// True when a channel could be a display's own ramp, one worth putting back: at least two
+/// entries, monotonic (rising, or falling for inverted colours), and reaching at least a tenth
+/// of full scale (an all-zero or near-black ramp would blank the screen).
+bool plausibleOriginalRamp(std::span<const std::uint16_t> ramp);
+
 } // namespace mirl

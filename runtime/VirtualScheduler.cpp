@@ -44,18 +44,17 @@ Handle VirtualScheduler::schedule(TimePoint due, Duration period, Task task) {
 }
 
 Handle VirtualScheduler::after(Duration delay, Task task) {
-    return schedule(now() + std::chrono::duration_cast<TimePoint::duration>(delay), Duration::zero(),
-                    std::move(task));
+    return schedule(addSaturating(now(), delay), Duration::zero(), std::move(task));
 }
 
 Handle VirtualScheduler::every(Duration period, Task task) {
     if (period <= Duration::zero())
         period = std::chrono::milliseconds(1);
-    return schedule(now() + std::chrono::duration_cast<TimePoint::duration>(period), period, std::move(task));
+    return schedule(addSaturating(now(), period), period, std::move(task));
 }
 
 void VirtualScheduler::advance(Duration d) {
-    advanceTo(now() + std::chrono::duration_cast<TimePoint::duration>(d));
+    advanceTo(addSaturating(now(), d));
 }
 
 void VirtualScheduler::advanceTo(TimePoint target) {
@@ -76,7 +75,7 @@ void VirtualScheduler::advanceTo(TimePoint target) {
         entry.state->task();
         if (entry.period > Duration::zero() && !entry.state->cancelled) {
             std::lock_guard lock(mutex_);
-            auto due = now_ + std::chrono::duration_cast<TimePoint::duration>(entry.period);
+            auto due = addSaturating(now_, entry.period);
             queue_.emplace(Key{due, nextSeq_++}, std::move(entry));
         }
     }

@@ -17,10 +17,11 @@ namespace mirl::doctor {
 
 namespace {
 
-/// The doctor only looks: nothing it opens changes the screen, so nothing is kept.
+/// The doctor only looks: nothing it opens may change the screen, so nothing is kept.
 class NothingKept final : public RestoreState {
 public:
-    void remember(std::string_view, const nlohmann::json&) override {}
+    // Nothing recorded, so nothing may change.
+    bool remember(std::string_view, const nlohmann::json&) override { return false; }
     void forget(std::string_view) override {}
 };
 

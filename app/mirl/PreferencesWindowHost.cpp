@@ -20,8 +20,12 @@
 namespace mirl {
 
 PreferencesWindowHost::PreferencesWindowHost(Settings& settings, WakeSound* wakeSound, InputDevices* devices,
-                                             std::function<std::filesystem::path()> dataFolder)
+                                             std::function<std::filesystem::path()> dataFolder,
+                                             AudioControl* audio)
     : autostart_(XdgAutostart::forThisProgram()) {
+    std::function<Handle(std::function<void()>)> watch;
+    if (audio)
+        watch = [audio](std::function<void()> changed) { return audio->listenToInputs(std::move(changed)); };
     view_ = std::make_unique<PreferencesView>(
         PreferencesView::Deps{.settings = settings,
                               .devices = devices,
@@ -61,15 +65,15 @@ int runPreferencesCommand(int argc, char** argv) {
     const auto dataHome = xdg::dataHome();
     SessionLogger journal(clock, dataHome ? std::optional(*dataHome / "Mirl") : std::nullopt,
                           xdg::osPrettyName());
+    PulseAudioControl audio(scheduler);
+    PulseInputDevices microphones(audio);
     PulseAudioPlayerFactory players(scheduler);
     InstalledResources resources;
     LinuxActivityProbes probes;
     WakeSound wakeSound(clock, scheduler, journal, console, players, resources, probes);
 
-    PulseAudioControl audio(scheduler);
-    PulseInputDevices microphones(audio);
-    PreferencesWindowHost host(settings, &wakeSound, &microphones,
-                               [&journal] { return journal.dataFolder(); });
+    PreferencesWindowHost host(
+        settings, &wakeSound, &microphones, [&journal] { return journal.dataFolder(); }, &audio);
     TerminationSignals quitOnSignal([](int) { QApplication::quit(); });
     host.present();
     const int status = QApplication::exec();

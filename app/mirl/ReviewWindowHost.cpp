@@ -11,13 +11,14 @@ namespace mirl {
 ReviewWindowHost::ReviewWindowHost(const Clock& clock, Scheduler& mainThread, Console& console,
                                    std::optional<std::filesystem::path> dataFolder)
     : players_(mainThread), store_(clock, std::move(dataFolder)),
-      player_({mainThread, analysis_, players_,
+      player_({mainThread, background_, players_,
                [](const std::filesystem::path& p) { return openAudioFile(p); }, console}),
       window_(std::make_unique<review::ReviewWindow>(store_, player_)) {}
 
 ReviewWindowHost::~ReviewWindowHost() {
-    window_.reset(); // the window lets go of the player first
-    player_.unload();
+    window_.reset();        // the window lets go of the player first
+    player_.unload();       // which cancels the analysis on its way
+    background_.waitIdle(); // a player still opening uses the factory
 }
 
 int runReviewCommand(int argc, char** argv) {

@@ -16,7 +16,7 @@
 namespace mirl {
 
 /// One open review window with what it owns while it is open: the annotation store over the
-/// data folder, the player model with its analysis queue and the PulseAudio players. The tray
+/// data folder, the player model with its background queue and the PulseAudio players. The tray
 /// application makes one when the user asks for the window and drops it when it closes.
 /// Thread rule: main thread, with a QApplication.
 class ReviewWindowHost {
@@ -28,7 +28,7 @@ public:
     review::ReviewWindow& window() { return *window_; }
 
 private:
-    SerialQueue analysis_{"Mirl.RecordingAnalysis"};
+    SerialQueue background_{"Mirl.RecordingPlayer"};
     PulseAudioPlayerFactory players_;
     AnnotationStore store_;
     AudioPlayerModel player_;

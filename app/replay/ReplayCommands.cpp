@@ -6,6 +6,8 @@
 #include "platform/AudioFileReader.h"
 #include "platform/linux/XdgPaths.h"
 
+#include <cerrno>
+#include <cstring>
 #include <string>
 
 namespace mirl::replay {
@@ -49,11 +51,16 @@ int replayToLog(const std::filesystem::path& file, const std::filesystem::path& 
     const auto files = logger.startSession();
     if (!logger.isOpen()) {
         std::fprintf(err, "mirl-replay: cannot write a session log under %s\n", dataFolder.c_str());
-        return exitUsage;
+        return exitCannotWrite;
     }
     OfflineReplay replay(scheduler, logger, std::make_unique<FeatureSoundClassifier>());
     const auto summary = replay.run(*opened->reader, std::move(opened->first));
     logger.endSession("replay_end");
+    if (const auto why = logger.writeError()) {
+        std::fprintf(err, "mirl-replay: the session log %s is incomplete: %s\n", files.log.c_str(),
+                     why->c_str());
+        return exitCannotWrite;
+    }
     std::fprintf(out, "%s\t%.1f s of audio, %zu buffers\n", files.log.c_str(), summary.audioSeconds,
                  summary.buffers);
     return exitOk;
@@ -83,6 +90,10 @@ int classifyToText(const std::filesystem::path& file, std::FILE* out, std::FILE*
         position += static_cast<std::int64_t>(samples.size());
         classifier.process(samples, rate, print);
         samples = opened->reader->read(position, OfflineReplay::framesPerBuffer);
+    }
+    if (std::fflush(out) != 0 || std::ferror(out)) {
+        std::fprintf(err, "mirl-replay: cannot write the classifier's lines: %s\n", std::strerror(errno));
+        return exitCannotWrite;
     }
     return exitOk;
 }

@@ -2,11 +2,7 @@
 
 #include "core/settings/SettingsKeys.h"
 #include "detect/classifier/FeatureSoundClassifier.h"
-#include "fade/SystemAudio.h"
-#include "fade/SystemVolumeMonitor.h"
-#include "platform/linux/CrashRecovery.h"
 #include "platform/linux/RestoreStateFile.h"
-#include "platform/linux/SysfsBacklight.h"
 #include "platform/linux/XdgPaths.h"
 
 #include <map>
@@ -23,8 +19,9 @@ std::optional<std::filesystem::path> dataFolder() {
 /// The restore state in memory, when there is no home to keep a file in.
 class HeldRestoreState final : public RestoreState {
 public:
-    void remember(std::string_view part, const nlohmann::json& value) override {
+    bool remember(std::string_view part, const nlohmann::json& value) override {
         parts_[std::string(part)] = value;
+        return true;
     }
     void forget(std::string_view part) override { parts_.erase(std::string(part)); }
 
@@ -32,29 +29,29 @@ private:
     std::map<std::string, nlohmann::json> parts_;
 };
 
-/// The launch's housekeeping, before any output changes: old sessions pruned, and what a
-/// process that died mid-fade left changed put back. Returns the restore state to keep.
-std::unique_ptr<RestoreState> launch(const Settings& settings, SessionLogger& logger, AudioControl& audio,
-                                     Scheduler& scheduler, Console& console) {
+/// The launch's housekeeping, before any output exists: old sessions pruned, and the restore
+/// state opened (what it holds from a process that died mid-fade is put back once the outputs
+/// exist, before any of them changes). A part that cannot be recorded is said in the session log.
+std::unique_ptr<RestoreState> launch(const Settings& settings, SessionLogger& logger, Console& console) {
     const int rotationDays = settings.readInt(keys::detectorRotationDays, 60);
     if (rotationDays >= 1)
         logger.pruneOldFiles(rotationDays);
     const auto stateFile = RestoreStateFile::defaultFile();
     if (!stateFile)
         return std::make_unique<HeldRestoreState>();
-    SystemVolumeMonitor monitor(audio, logger);
-    SystemAudio volume(audio, monitor, scheduler, logger);
-    SysfsBacklight panel;
-    recoverAfterCrash(*stateFile, {&panel, &volume}, console);
-    return std::make_unique<RestoreStateFile>(*stateFile, console);
+    auto file = std::make_unique<RestoreStateFile>(*stateFile, console);
+    file->onFailure = [&logger](std::string_view part, const std::string& why) {
+        logger.log("restore_state_unwritable", {{"part", std::string(part)}, {"error", why}});
+    };
+    return file;
 }
 
 } // namespace
 
 MirlServices::MirlServices(AlertPanel& alertPanel)
-    : store(QSettingsStore::defaultFile().value_or("Mirl.conf")),
+    : store(QSettingsStore::defaultFile().value_or("Mirl.conf"), &console),
       logger(clock, dataFolder(), xdg::osPrettyName()), audio(scheduler),
-      restoreState(launch(settings, logger, audio, scheduler, console)),
+      restoreState(launch(settings, logger, console)),
       screen(settings, logger, console, scheduler, *restoreState),
       engines({clock,
                scheduler,
@@ -81,7 +78,15 @@ MirlServices::MirlServices(AlertPanel& alertPanel)
                aacFileFactory(CaptureRecorder::bitRate, AacCoder::fast),
                std::make_unique<FeatureSoundClassifier>()}),
       sleepWatch([this] { engines.orchestrator.systemWillSleep(); },
-                 [this] { engines.orchestrator.systemDidWake(); }, console) {}
+                 [this] { engines.orchestrator.systemDidWake(); }, console) {
+    // Nothing has changed yet: what a process that died mid-fade left changed goes back first
+    // (the volume as soon as the sound server is there).
+    if (auto* file = dynamic_cast<RestoreStateFile*>(restoreState.get())) {
+        recovery = std::make_unique<CrashRecovery>(
+            *file, CrashRecovery::Outputs{&screen.backlight, &engines.systemAudio}, console);
+        recovery->recover();
+    }
+}
 
 MirlServices::~MirlServices() = default;
 

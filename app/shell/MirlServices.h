@@ -5,6 +5,7 @@
 #include "core/settings/Settings.h"
 #include "journal/SessionLogger.h"
 #include "platform/RestoreState.h"
+#include "platform/linux/CrashRecovery.h"
 #include "platform/linux/InstalledResources.h"
 #include "platform/linux/LinuxActivityProbes.h"
 #include "platform/linux/LogindPower.h"
@@ -26,10 +27,11 @@
 namespace mirl {
 
 /// Everything one Mirl process runs on, wired once: the settings, the session journal, the
-/// sound server, the probes, the screen outputs, suspend and the system's sleep and wake
-/// through logind, and the session engines with their orchestration. Its construction is the
+/// sound server and the microphone, the probes, the screen outputs, suspend and the system's
+/// sleep and wake through logind, and the session engines with their orchestration. Its construction is the
 /// launch: old session files are pruned and whatever a previous process left changed (volume,
-/// backlight, gamma, night light) is put back before anything else touches it.
+/// backlight, gamma, night light) is put back before anything else touches it; what cannot be
+/// put back yet stays recorded (the volume goes back when the sound server returns).
 ///
 /// The pre-sleep panel comes from the caller (the tray application's window, or the
 /// terminal's). Thread rule: main thread, with a QApplication (or QGuiApplication).
@@ -61,6 +63,7 @@ public:
     SerialQueue recorderQueue{"Mirl.SleepDetector.recorder"};
     SessionEngines engines;
     LogindSleepWatch sleepWatch;
+    std::unique_ptr<CrashRecovery> recovery; // none without a restore state file
 
     SessionOrchestrator& orchestrator() { return engines.orchestrator; }
 };

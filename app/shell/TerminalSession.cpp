@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QSocketNotifier>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <unistd.h>
@@ -49,10 +50,15 @@ public:
             input_ = std::make_unique<QSocketNotifier>(STDIN_FILENO, QSocketNotifier::Read);
             QObject::connect(input_.get(), &QSocketNotifier::activated, [this] { readCommand(); });
         }
+        handles_.push_back(session.detectorRunning.subscribe([this](bool running) {
+            if (!running)
+                return;
+            if (auto log = services_.logger.currentSessionURL())
+                std::printf("\nMirl: listening; session log %s\n", log->c_str());
+            std::fflush(stdout);
+        }));
         session.startTimer(minutes);
         std::printf("Mirl: %s timer of %d minutes\n", std::string(rawValue(timer.mode())).c_str(), minutes);
-        if (auto log = services_.logger.currentSessionURL())
-            std::printf("Mirl: session log %s\n", log->c_str());
         std::fflush(stdout);
         return QCoreApplication::exec();
     }
@@ -63,8 +69,11 @@ private:
         if (!timer.isRunning())
             return;
         std::string line = "\r" + timer.remainingText();
+        if (services_.orchestrator().detectorRunning.get())
+            line += "  " + std::string(rawValue(services_.engines.detector.phase.get()));
         if (panel_.shown)
-            line += "  " + panel_.text + "   ";
+            line += "  " + panel_.text;
+        line.resize(std::max<std::size_t>(line.size(), 48), ' '); // over what a longer line left
         std::fputs(line.c_str(), stdout);
         std::fflush(stdout);
     }

@@ -135,19 +135,68 @@ std::optional<std::string> parseStep(const nlohmann::json& item, std::size_t num
     return std::nullopt;
 }
 
-bool validLocalDateTime(const std::string& text) {
-    int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0, used = 0;
-    const int n = std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d%n", &y, &mo, &d, &h, &mi, &s, &used);
-    if (n < 6 || static_cast<std::size_t>(used) != text.size()) {
-        used = 0;
-        if (std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d%n", &y, &mo, &d, &h, &mi, &used) < 5 ||
-            static_cast<std::size_t>(used) != text.size())
+} // namespace
+
+std::optional<ScenarioDateTime> parseScenarioDateTime(const std::string& written) {
+    std::string text = written;
+    if (text.size() > 10 && (text[10] == ' ' || text[10] == 't'))
+        text[10] = 'T'; // as RFC 3339 allows
+    ScenarioDateTime t;
+    int used = 0;
+    if (std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d%n", &t.year, &t.month, &t.day, &t.hour, &t.minute,
+                    &used) < 5 ||
+        used != 16)
+        return std::nullopt;
+    std::size_t at = 16;
+    const auto digits = [&](std::size_t from, std::size_t count) {
+        if (from + count > text.size())
             return false;
-        s = 0;
+        for (std::size_t i = from; i < from + count; ++i)
+            if (text[i] < '0' || text[i] > '9')
+                return false;
+        return true;
+    };
+    if (at < text.size() && text[at] == ':') {
+        if (!digits(at + 1, 2))
+            return std::nullopt;
+        t.second = std::stoi(text.substr(at + 1, 2));
+        at += 3;
+        if (at < text.size() && text[at] == '.') {
+            std::size_t end = at + 1;
+            while (end < text.size() && text[end] >= '0' && text[end] <= '9')
+                ++end;
+            if (end == at + 1)
+                return std::nullopt;
+            at = end;
+        }
     }
-    return y >= 1970 && y <= 9999 && mo >= 1 && mo <= 12 && d >= 1 && d <= 31 && h >= 0 && h <= 23 &&
-           mi >= 0 && mi <= 59 && s >= 0 && s <= 60;
+    if (at < text.size() && text[at] == 'Z') {
+        t.utcOffsetSeconds = 0;
+        ++at;
+    } else if (at < text.size() && (text[at] == '+' || text[at] == '-')) {
+        if (!digits(at + 1, 2))
+            return std::nullopt;
+        const int hours = std::stoi(text.substr(at + 1, 2));
+        std::size_t next = at + 3;
+        if (next < text.size() && text[next] == ':')
+            ++next;
+        if (!digits(next, 2))
+            return std::nullopt;
+        const int minutes = std::stoi(text.substr(next, 2));
+        if (hours > 14 || minutes > 59)
+            return std::nullopt;
+        t.utcOffsetSeconds = (text[at] == '-' ? -1 : 1) * (hours * 3600 + minutes * 60);
+        at = next + 2;
+    }
+    if (at != text.size())
+        return std::nullopt;
+    if (t.year < 1970 || t.year > 9999 || t.month < 1 || t.month > 12 || t.day < 1 || t.day > 31 ||
+        t.hour < 0 || t.hour > 23 || t.minute < 0 || t.minute > 59 || t.second < 0 || t.second > 60)
+        return std::nullopt;
+    return t;
 }
+
+namespace {
 
 bool knownTimeZone(const std::string& name) {
     if (name == "UTC")
@@ -221,8 +270,9 @@ std::optional<std::string> parseTop(const nlohmann::json& doc, const std::filesy
             return "unknown key " + jsonQuoted(key);
     }
     if (doc.contains("start")) {
-        if (!doc["start"].is_string() || !validLocalDateTime(doc["start"].get<std::string>()))
-            return std::string("\"start\" must be a local date-time like \"2026-12-05T22:00:00\"");
+        if (!doc["start"].is_string() || !parseScenarioDateTime(doc["start"].get<std::string>()))
+            return std::string("\"start\" must be a date-time like \"2026-12-05T22:00:00\" (local) or "
+                               "\"2026-12-05T21:00:00Z\"");
         out.start = doc["start"].get<std::string>();
     }
     if (doc.contains("timezone")) {

@@ -37,6 +37,14 @@ struct Scenario {
     double until = 0;
 };
 
+/// The fields of a scenario's "start": a local date-time, or an instant when it ends in "Z" or
+/// an offset such as "+01:00" (fractions of a second are read and dropped).
+struct ScenarioDateTime {
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    std::optional<int> utcOffsetSeconds;
+};
+std::optional<ScenarioDateTime> parseScenarioDateTime(const std::string& text);
+
 struct ParsedScenario {
     std::optional<Scenario> scenario;
     std::string error; ///< one line naming the step or key at fault, when scenario is empty

@@ -28,16 +28,20 @@ bool appliesWhileAsleep(const std::string& action) {
 
 } // namespace
 
-TimePoint scenarioStartTime(const std::string& localDateTime) {
+TimePoint scenarioStartTime(const std::string& dateTime) {
+    const std::optional<ScenarioDateTime> t = parseScenarioDateTime(dateTime);
+    if (!t)
+        throw std::invalid_argument("not a date-time: " + dateTime);
     std::tm tm{};
-    int used = 0;
-    if (std::sscanf(localDateTime.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d", &tm.tm_year, &tm.tm_mon, &tm.tm_mday,
-                    &tm.tm_hour, &tm.tm_min, &tm.tm_sec) < 5)
-        throw std::invalid_argument("not a local date-time: " + localDateTime);
-    (void)used;
-    tm.tm_year -= 1900;
-    tm.tm_mon -= 1;
+    tm.tm_year = t->year - 1900;
+    tm.tm_mon = t->month - 1;
+    tm.tm_mday = t->day;
+    tm.tm_hour = t->hour;
+    tm.tm_min = t->minute;
+    tm.tm_sec = t->second;
     tm.tm_isdst = -1;
+    if (t->utcOffsetSeconds)
+        return std::chrono::system_clock::from_time_t(::timegm(&tm) - *t->utcOffsetSeconds);
     return std::chrono::system_clock::from_time_t(std::mktime(&tm));
 }
 
@@ -49,13 +53,23 @@ ScenarioRunner::ScenarioRunner(Scenario scenario, std::filesystem::path dataFold
     }
     ::setenv("TZ", scenario_.timezone.c_str(), 1);
     ::tzset();
-    std::filesystem::create_directories(dataFolder_);
-    world_ = std::make_unique<SimWorld>(scenarioStartTime(scenario_.start), dataFolder_);
-    prepare();
+    try {
+        std::filesystem::create_directories(dataFolder_);
+        world_ = std::make_unique<SimWorld>(scenarioStartTime(scenario_.start), dataFolder_);
+        prepare();
+    } catch (...) {
+        world_.reset();
+        restoreZone();
+        throw;
+    }
 }
 
 ScenarioRunner::~ScenarioRunner() {
     world_.reset();
+    restoreZone();
+}
+
+void ScenarioRunner::restoreZone() {
     if (hadTz_)
         ::setenv("TZ", previousTz_.c_str(), 1);
     else
@@ -110,16 +124,19 @@ void ScenarioRunner::advanceTo(double seconds) {
     VirtualScheduler& scheduler = world_->scheduler;
     const TimePoint target = addSeconds(world_->start, seconds);
     // One due time at a time, so that a suspend request stops everything after it.
-    while (!asleep_) {
+    for (std::uint64_t n = 1; !asleep_; ++n) {
         const auto next = scheduler.nextDue();
         if (!next || *next > target)
             break;
         scheduler.advanceTo(*next);
+        if (n % 65536 == 0)
+            world_->forgetFakeHistory();
     }
     if (asleep_)
         scheduler.sleepThrough(target - scheduler.now());
     else
         scheduler.advanceTo(target);
+    world_->forgetFakeHistory();
 }
 
 void ScenarioRunner::fallAsleep() {
@@ -192,10 +209,13 @@ void ScenarioRunner::apply(const ScenarioStep& step) {
             session.systemDidWake();
         }
     } else if (a == "device_change") {
+        // A headset plugged in: a new default output (with its own volume) and a new default
+        // input under the running capture.
         const std::uint32_t next = w.audio.defaultOutput + 1;
         const auto current = w.audio.outputs[w.audio.defaultOutput].volume;
         w.audio.outputs[next].volume = f.contains("volume") ? std::optional(f["volume"].get<int>()) : current;
         w.audio.switchDefaultOutput(next);
+        w.microphone.announce(CaptureChange::defaultSourceChanged);
     } else if (a == "quit") {
         w.terminate();
         endedBy_ = "quit";

@@ -40,6 +40,7 @@ public:
 
 private:
     void prepare();
+    void restoreZone();
     void advanceTo(double seconds);
     void apply(const ScenarioStep& step);
     void fallAsleep();
@@ -62,7 +63,8 @@ struct ScenarioError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-/// The start of a scenario as a time point, read in the process's current zone (TZ).
-TimePoint scenarioStartTime(const std::string& localDateTime);
+/// The start of a scenario as a time point: a local date-time is read in the process's current
+/// zone (TZ), one with "Z" or an offset as that instant.
+TimePoint scenarioStartTime(const std::string& dateTime);
 
 } // namespace mirl::sim

@@ -42,6 +42,12 @@ void SimWorld::launch() {
                                  std::make_unique<FeatureSoundClassifier>()});
 }
 
+void SimWorld::forgetFakeHistory() {
+    backlight.writes.clear();
+    ramps.brightnessWrites.clear();
+    nightLight.calls.clear();
+}
+
 void SimWorld::terminate() {
     overlay.willTerminate();
     brightness.willTerminate();

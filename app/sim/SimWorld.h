@@ -3,7 +3,7 @@
 #include "app/sim/SimRecorder.h"
 #include "app/sim/StampedFakes.h"
 #include "core/session/SessionEngines.h"
-#include "platform/fake/FakeAlertPanel.h"
+#include "core/session/FakeAlertPanel.h"
 #include "platform/fake/FakeAudioControl.h"
 #include "platform/fake/FakeAudioPlayer.h"
 #include "platform/fake/FakeBacklight.h"
@@ -100,6 +100,9 @@ public:
     /// The application's termination hooks: windows hidden, backlight, night light and gamma
     /// put back.
     void terminate();
+    /// Drops the call lists the fakes keep in memory (the recorder has them on disk), so that
+    /// a long night does not pile them up.
+    void forgetFakeHistory();
     /// Virtual seconds since the start.
     double elapsed() const { return recorder.elapsed(); }
 

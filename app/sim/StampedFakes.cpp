@@ -4,14 +4,20 @@
 
 namespace mirl::sim {
 
-void StampedAudioControl::setOutputVolume(int percent) {
+bool StampedAudioControl::setOutputVolume(int percent) {
     recorder_.add("volume_writes", {{"percent", percent}});
-    inner_.setOutputVolume(percent);
+    return inner_.setOutputVolume(percent);
 }
 
 bool StampedBacklight::writeLevel(float level) {
     recorder_.add("backlight", {{"level", level}});
     return inner_.writeLevel(level);
+}
+
+std::vector<std::string> StampedBacklight::writeLevels(const std::vector<DisplayLevel>& levels) {
+    for (const DisplayLevel& display : levels)
+        recorder_.add("backlight", {{"level", display.level}, {"display", display.id}});
+    return inner_.writeLevels(levels);
 }
 
 void StampedGammaRamps::setBrightness(double factor) {

@@ -28,7 +28,7 @@ public:
     std::uint32_t defaultOutputDevice() override { return inner_.defaultOutputDevice(); }
     bool deviceHasVolume(std::uint32_t device) override { return inner_.deviceHasVolume(device); }
     std::optional<int> deviceVolume(std::uint32_t device) override { return inner_.deviceVolume(device); }
-    void setOutputVolume(int percent) override;
+    bool setOutputVolume(int percent) override;
     Listening listenToVolume(std::uint32_t device, Listener listener) override {
         return inner_.listenToVolume(device, std::move(listener));
     }
@@ -46,12 +46,16 @@ private:
     SimRecorder& recorder_;
 };
 
-/// "backlight": {"level"} for every level written.
+/// "backlight": {"level"} for every level written, with the "display" when one display is
+/// written its own level.
 class StampedBacklight final : public Backlight {
 public:
     StampedBacklight(Backlight& inner, SimRecorder& recorder) : inner_(inner), recorder_(recorder) {}
     std::optional<float> readLevel() override { return inner_.readLevel(); }
     bool writeLevel(float level) override;
+    std::vector<DisplayLevel> readLevels() override { return inner_.readLevels(); }
+    std::vector<std::string> writeLevels(const std::vector<DisplayLevel>& levels) override;
+    double levelStep() override { return inner_.levelStep(); }
 
 private:
     Backlight& inner_;

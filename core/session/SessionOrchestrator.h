@@ -150,6 +150,7 @@ private:
     InactivityCheck inactivity_;
 
     int initialVolumeAtSessionStart_ = -1;
+    bool volumeRecorded_ = true; // the session's baseline volume is in the restore state
     std::optional<double> lastFaderAmbiance_;
     std::optional<double> lastFaderVolume_;
     std::optional<int> lastAppliedSystemVolume_;

@@ -2,6 +2,7 @@
 
 #include "journal/JsonLine.h"
 #include "journal/analysis/Heuristics.h"
+#include "runtime/PrivateFiles.h"
 
 #include <cstdio>
 
@@ -98,19 +99,10 @@ std::optional<SessionAnalysis> analyzeSessionText(std::string_view text,
 
 std::optional<SessionAnalysis> analyzeSession(const std::filesystem::path& log,
                                               std::optional<double> durationSeconds) {
-    std::FILE* file = std::fopen(log.c_str(), "rb");
-    if (file == nullptr)
+    const FileRead read = readRegularFile(log, kMaxSessionLogBytes);
+    if (read.outcome != FileRead::Outcome::read)
         return std::nullopt;
-    std::string text;
-    char buffer[1 << 16];
-    std::size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-        text.append(buffer, got);
-    const bool failed = std::ferror(file) != 0; // a folder, an I/O error
-    std::fclose(file);
-    if (failed)
-        return std::nullopt;
-    return analyzeSessionText(text, durationSeconds);
+    return analyzeSessionText(read.text, durationSeconds);
 }
 
 } // namespace mirl

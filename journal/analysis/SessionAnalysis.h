@@ -74,9 +74,13 @@ struct SessionAnalysis {
     std::vector<SessionEvent> events;
 };
 
+/// The largest session log read: many nights of the busiest log.
+inline constexpr std::size_t kMaxSessionLogBytes = 256 * 1024 * 1024;
+
 /// Reads a session log and analyses it. durationSeconds replaces the duration taken from the
-/// log's last event (the recording's length, when there is one). Nothing when the file cannot
-/// be read, is not UTF-8, or holds no valid event. Pure: nothing is cached or written.
+/// log's last event (the recording's length, when there is one). Nothing when the file is not a
+/// regular file of at most kMaxSessionLogBytes (a link in its place is not followed, a FIFO is
+/// not waited on), is not UTF-8, or holds no valid event. Pure: nothing is cached or written.
 std::optional<SessionAnalysis> analyzeSession(const std::filesystem::path& log,
                                               std::optional<double> durationSeconds = std::nullopt);
 

@@ -3,12 +3,13 @@
 #include "journal/DataFolder.h"
 #include "journal/JsonLine.h"
 #include "journal/recording/RecordingParts.h"
+#include "runtime/PrivateFiles.h"
 #include "runtime/WriteAll.h"
 
 #include <algorithm>
 #include <fcntl.h>
-#include <fstream>
 #include <iterator>
+#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -81,8 +82,7 @@ std::optional<TimePoint> modificationTime(const fs::path& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0)
         return std::nullopt;
-    return TimePoint{std::chrono::duration_cast<TimePoint::duration>(
-        std::chrono::seconds(st.st_mtim.tv_sec) + std::chrono::nanoseconds(st.st_mtim.tv_nsec))};
+    return fromFileTime(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
 }
 
 bool startsWith(std::string_view text, std::string_view prefix) {
@@ -144,7 +144,10 @@ void AnnotationStore::refresh() {
 
 void AnnotationStore::loadAnnotations() {
     std::map<std::string, nlohmann::json> annotations;
-    std::ifstream in(annotationFile(), std::ios::binary);
+    // Only a regular file of bounded size: a FIFO would hang the window, a link to a device fill
+    // the memory.
+    const FileRead read = readRegularFile(annotationFile(), kMaxAnnotationBytes);
+    std::istringstream in(read.text);
     for (std::string line; in && std::getline(in, line);) {
         if (line.empty())
             continue;
@@ -215,8 +218,7 @@ bool AnnotationStore::saveAnnotation(const std::string& sessionId, SessionType t
     if (!text)
         return false;
     prepareDataFolder(*root_);
-    const int fd =
-        ::open(annotationFile().c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, kJournalFileMode);
+    const int fd = openPrivateFile(annotationFile(), O_RDWR | O_APPEND);
     if (fd < 0)
         return false;
     // After a torn last line the record starts a line of its own, so neither is lost.

@@ -56,6 +56,9 @@ std::string_view label(SessionFilter filter);
 /// Thread rule: main thread.
 class AnnotationStore {
 public:
+    /// The largest annotation file read: decades of nightly annotations.
+    static constexpr std::size_t kMaxAnnotationBytes = 64 * 1024 * 1024;
+
     /// dataFolder: the "Mirl" folder, or nothing when there is none (an empty list, and
     /// saves fail). Lists the sessions and reads the annotations at once.
     AnnotationStore(const Clock& clock, std::optional<std::filesystem::path> dataFolder);

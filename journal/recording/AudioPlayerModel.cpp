@@ -11,6 +11,28 @@ namespace mirl {
 
 namespace fs = std::filesystem;
 
+namespace {
+
+/// "file://" and the path with every byte but letters, digits, "-._~" and "/" percent-encoded.
+std::string fileUrl(const fs::path& path) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string url = "file://";
+    for (const unsigned char c : path.string()) {
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                           c == '-' || c == '.' || c == '_' || c == '~' || c == '/';
+        if (plain) {
+            url += static_cast<char>(c);
+        } else {
+            url += '%';
+            url += kHex[c >> 4];
+            url += kHex[c & 15];
+        }
+    }
+    return url;
+}
+
+} // namespace
+
 AudioPlayerModel::AudioPlayerModel(Deps deps) : deps_(std::move(deps)) {}
 
 AudioPlayerModel::~AudioPlayerModel() {
@@ -29,11 +51,27 @@ void AudioPlayerModel::load(const fs::path& recording) {
     const std::vector<fs::path> files = recordingParts(recording);
     const std::uint64_t generation = ++generation_;
     cancelAnalysis_ = std::make_shared<std::atomic<bool>>(false);
+    Scheduler& mainThread = deps_.mainThread;
+
+    // The player opens in the background too: the sound server's answers, and a night recorded
+    // without a seek index is read through before it can play. Queued first, it is ready long
+    // before the pictures.
+    auto playerOpened =
+        lifetime_.guard([this, generation](const std::shared_ptr<AudioPlayerFactory::Opened>& opened) {
+            this->playerOpened(generation, std::move(*opened));
+        });
+    deps_.background.submit([files, &players = deps_.players, &mainThread, playerOpened] {
+        auto opened = std::make_shared<AudioPlayerFactory::Opened>(
+            files.empty() ? AudioPlayerFactory::Opened{nullptr, "no such file"}
+                          : ChainedAudioPlayer::open(files, players));
+        mainThread.post([playerOpened, opened]() mutable { playerOpened(opened); });
+    });
+
     auto deliver = lifetime_.guard([this, generation](RecordingPictures pictures, std::string error) {
         this->deliver(generation, std::move(pictures), std::move(error));
     });
-    deps_.analysis.submit([files, recording, open = deps_.openReader, cancel = cancelAnalysis_,
-                           &mainThread = deps_.mainThread, deliver]() mutable {
+    deps_.background.submit([files, recording, open = deps_.openReader, cancel = cancelAnalysis_, &mainThread,
+                             deliver]() mutable {
         RecordingPictures pictures;
         std::string error;
         auto opened = files.empty()
@@ -47,18 +85,29 @@ void AudioPlayerModel::load(const fs::path& recording) {
             deliver(std::move(pictures), std::move(error));
         });
     });
+}
 
-    auto opened = files.empty() ? AudioPlayerFactory::Opened{nullptr, "no such file"}
-                                : ChainedAudioPlayer::open(files, deps_.players);
+std::string AudioPlayerModel::withoutFolder(std::string error) const {
+    // The window names the file; the folder is long and the same for every part.
+    const std::string folder = url.get() ? url.get()->parent_path().string() + "/" : std::string();
+    if (folder.size() > 1)
+        for (auto at = error.find(folder); at != std::string::npos; at = error.find(folder, at))
+            error.erase(at, folder.size());
+    return error;
+}
+
+void AudioPlayerModel::playerOpened(std::uint64_t generation, AudioPlayerFactory::Opened opened) {
+    if (generation != generation_)
+        return; // another file was loaded meanwhile; this player goes unused
     if (!opened.player) {
-        deps_.console.line("Mirl: AudioPlayer failed to load file://" + recording.string() + ": " +
-                           opened.error);
-        problem.set("This recording cannot be played (" + opened.error + ").");
+        deps_.console.line("Mirl: AudioPlayer failed to load " + fileUrl(*url.get()) + ": " + opened.error);
+        problem.set("This recording cannot be played (" + withoutFolder(opened.error) + ").");
         return;
     }
     player_ = std::move(opened.player);
     player_->onFinished = lifetime_.guard([this] { playerFinished(); });
     duration.set(std::max(duration.get(), player_->duration()));
+    canPlay.set(true);
 }
 
 void AudioPlayerModel::unload() {
@@ -68,6 +117,7 @@ void AudioPlayerModel::unload() {
         player_->stop();
         player_.reset();
     }
+    canPlay.set(false);
     if (cancelAnalysis_)
         *cancelAnalysis_ = true;
     cancelAnalysis_.reset();
@@ -91,7 +141,7 @@ void AudioPlayerModel::deliver(std::uint64_t generation, RecordingPictures pictu
     if (pictures.durationSeconds > 0) // a file the reader cannot measure keeps the player's duration
         duration.set(pictures.durationSeconds);
     if (!error.empty() && problem.get().empty())
-        problem.set("This recording cannot be read (" + error + ").");
+        problem.set("This recording cannot be read (" + withoutFolder(error) + ").");
     isLoading.set(false);
 }
 

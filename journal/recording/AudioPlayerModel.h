@@ -23,16 +23,18 @@ namespace mirl {
 /// one night), publishes the playhead ten times a second while playing, and computes its
 /// waveform peaks and spectrogram in the background.
 ///
-/// Thread rule: every member belongs to the main thread. The analysis runs on the analysis
-/// executor with its own reader and touches nothing of the model; its result comes back
-/// through the scheduler and is dropped when another file was loaded meanwhile (or the model
-/// is gone).
+/// Thread rule: every member belongs to the main thread. Opening the player and the analysis
+/// (with its own reader) run on the background executor and touch nothing of the model; their
+/// results come back through the scheduler and are dropped when another file was loaded
+/// meanwhile (or the model is gone). Until the player is back, `canPlay` is false.
 class AudioPlayerModel {
 public:
     struct Deps {
         Scheduler& mainThread;
-        /// Where the analysis runs (a SerialQueue; an InlineExecutor in tests).
-        Executor& analysis;
+        /// Where players open and the analysis runs, in submission order (a SerialQueue). Its
+        /// owner lets it finish its tasks before `players` goes.
+        Executor& background;
+        /// Opens players on the background executor.
         AudioPlayerFactory& players;
         /// Opens a reader for the analysis; called on the analysis executor.
         std::function<OpenedAudioFile(const std::filesystem::path&)> openReader;
@@ -51,7 +53,10 @@ public:
     Published<std::shared_ptr<const RgbaImage>> spectrogram;
     /// True while the analysis runs.
     Published<bool> isLoading{false};
-    /// Why the recording cannot be played or pictured, for the window to say; empty when fine.
+    /// True once the player is open (it opens in the background); play, skip and seek need it.
+    Published<bool> canPlay{false};
+    /// Why the recording cannot be played or pictured, for the window to say (files named
+    /// without their folder); empty when fine.
     Published<std::string> problem;
 
     /// Loads a recording (with its later parts) and starts its analysis; nothing when that
@@ -62,12 +67,13 @@ public:
     void togglePlay();
     void skip(double seconds);
     void seek(double seconds);
-    bool canPlay() const { return player_ != nullptr; }
 
 private:
     void startTicker();
+    void playerOpened(std::uint64_t generation, AudioPlayerFactory::Opened opened);
     void deliver(std::uint64_t generation, RecordingPictures pictures, std::string error);
     void playerFinished();
+    std::string withoutFolder(std::string error) const;
 
     Deps deps_;
     std::unique_ptr<AudioPlayer> player_;

@@ -33,11 +33,13 @@ public:
         }
         return outputs[device].volume;
     }
-    void setOutputVolume(int percent) override {
+    bool setOutputVolume(int percent) override {
         ++writes;
         if (serverUp && outputs.count(defaultOutput) != 0 && outputs[defaultOutput].volume) {
             changeVolume(defaultOutput, percent);
+            return true;
         }
+        return false;
     }
     Listening listenToVolume(std::uint32_t device, Listener listener) override {
         if (listenStatus != 0) {

@@ -4,6 +4,7 @@
 #include "platform/linux/DdcBus.h"
 #include "runtime/SerialQueue.h"
 
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -33,6 +34,9 @@ public:
 
     std::optional<float> readLevel() override;
     bool writeLevel(float level) override;
+    /// Each monitor as "ddc:<its id>".
+    std::vector<DisplayLevel> readLevels() override;
+    std::vector<std::string> writeLevels(const std::vector<DisplayLevel>& levels) override;
     /// One raw step of the first monitor, or the rounding it was seen to do if that is larger.
     double levelStep() override;
 
@@ -46,6 +50,10 @@ public:
 private:
     void detect();
     void refresh();
+    /// Asks the worker for a refresh of the levels seen, unless one is queued. Under mutex_.
+    bool refreshDueLocked();
+    /// Asks the worker to write what is pending, unless a write is queued. Under mutex_.
+    bool writeDueLocked();
     void writePending();
 
     std::unique_ptr<DdcBus> bus_; // used on the worker only
@@ -56,8 +64,9 @@ private:
         std::optional<int> written; // the raw value written and not yet read back
         int seen = 0;               // the largest rounding seen, in raw units
     };
-    std::vector<Rounding> rounding_;    // guarded by mutex_, one per monitor
-    std::optional<float> pendingLevel_; // guarded by mutex_
+    std::vector<Rounding> rounding_;             // guarded by mutex_, one per monitor
+    std::optional<float> pendingLevel_;          // for every monitor; guarded by mutex_
+    std::map<std::string, float> pendingLevels_; // by monitor id, newer than pendingLevel_; guarded by mutex_
     bool detected_ = false;             // guarded by mutex_
     bool writeQueued_ = false;          // guarded by mutex_
     bool refreshQueued_ = false;        // guarded by mutex_

@@ -84,7 +84,11 @@ public:
             if (maxRaw <= 0)
                 continue;
             refs_.push_back(info.dref);
-            found.push_back({info.model_name, maxRaw, value.sh << 8 | value.sl});
+            const std::string serial = info.sn;
+            const std::string id = serial.empty()
+                                       ? "i2c-" + std::to_string(info.path.path.i2c_busno)
+                                       : std::string(info.mfg_id) + "-" + info.model_name + "-" + serial;
+            found.push_back({info.model_name, maxRaw, value.sh << 8 | value.sl, id});
         }
         return found;
     }

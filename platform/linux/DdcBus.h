@@ -15,6 +15,10 @@ public:
         std::string model;
         int maxRaw = 0;
         int currentRaw = 0;
+        /// Stays the same from one launch to the next: manufacturer, model and serial number,
+        /// or the I2C bus when the monitor gives no serial number. Empty: the model and its
+        /// place in the list stand in.
+        std::string id;
     };
 
     virtual ~DdcBus() = default;

@@ -1,6 +1,8 @@
 #include "platform/linux/FfmpegAacWriter.h"
 
 #include "platform/linux/FfmpegUtil.h"
+#include "platform/linux/Mp4SeekIndex.h"
+#include "runtime/PrivateFiles.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -33,7 +35,7 @@ CreatedAudioFile FfmpegAacWriter::create(const std::filesystem::path& path, int 
         return {nullptr, "unusable format for " + where};
     }
     // Create the file ourselves so that it is private from the first byte on.
-    const int fd = ::open(where.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    const int fd = openPrivateFile(path, O_WRONLY | O_TRUNC);
     if (fd < 0) {
         return {nullptr, "cannot create " + where + ": " + std::strerror(errno)};
     }
@@ -41,6 +43,7 @@ CreatedAudioFile FfmpegAacWriter::create(const std::filesystem::path& path, int 
     ::close(fd);
 
     std::unique_ptr<FfmpegAacWriter> writer(new FfmpegAacWriter());
+    writer->path_ = path;
     writer->sampleRate_ = sampleRate;
     writer->channels_ = channels;
     writer->context_ = context;
@@ -190,14 +193,35 @@ bool FfmpegAacWriter::drainPackets() {
             }
             packet_->duration = std::min(packet_->duration, end - packet_->pts);
         }
+        const std::int64_t startsAt = packet_->pts;
         av_packet_rescale_ts(packet_, codec_->time_base, stream_->time_base);
         packet_->stream_index = stream_->index;
+        const std::int64_t written = avio_tell(format_->pb);
         rc = av_interleaved_write_frame(format_, packet_);
         av_packet_unref(packet_);
         if (rc < 0) {
             return fail("cannot write audio", rc);
         }
+        // The muxer writes whole fragments, so a file that just grew ends between two of them.
+        if (reserveOffset_ < 0 && avio_tell(format_->pb) > written &&
+            startsAt >= static_cast<std::int64_t>(mp4index::kReserveAfterSeconds * sampleRate_) &&
+            !reserveIndexRoom()) {
+            return false;
+        }
     }
+}
+
+bool FfmpegAacWriter::reserveIndexRoom() {
+    AVIOContext* pb = format_->pb;
+    reserveOffset_ = avio_tell(pb);
+    avio_wb32(pb, static_cast<unsigned>(mp4index::kReserveBytes));
+    avio_write(pb, reinterpret_cast<const unsigned char*>("free"), 4);
+    // Seeking over the body instead of writing it leaves a hole that takes no disk space.
+    const std::int64_t rc = avio_seek(pb, mp4index::kReserveBytes - 8, SEEK_CUR);
+    if (rc < 0) {
+        return fail("cannot write audio", static_cast<int>(rc));
+    }
+    return true;
 }
 
 bool FfmpegAacWriter::close() {
@@ -223,6 +247,10 @@ bool FfmpegAacWriter::close() {
         fail("cannot finish the file", rc);
     }
     avio_closep(&format_->pb);
+    if (error_.empty() && reserveOffset_ >= 0) {
+        // Without the index the file is complete too, only slower to open: nothing to report.
+        mp4index::writeSeekIndex(path_, reserveOffset_, static_cast<std::uint32_t>(stream_->time_base.den));
+    }
     return error_.empty();
 }
 

@@ -17,6 +17,9 @@ namespace {
 
 constexpr std::int64_t kSeekBackOff = 1024; // one AAC frame
 constexpr int kSeekAttempts = 4;
+// A seek costs a search of the index and three decoded frames, so a position up to eight frames
+// ahead is reached sooner by decoding on.
+constexpr std::int64_t kDecodeRatherThanSeek = 8 * kSeekBackOff;
 
 float sampleOfChannel0(const AVFrame* frame, int index) {
     const auto format = static_cast<AVSampleFormat>(frame->format);
@@ -128,7 +131,7 @@ std::vector<float> FfmpegAudioFileReader::read(std::int64_t position, std::size_
     if (position < 0 || frames == 0) {
         return {};
     }
-    const auto nearby = static_cast<std::int64_t>(sampleRate_); // decoding a second forward beats a seek
+    const std::int64_t nearby = kDecodeRatherThanSeek;
     const bool fromStart = !seeked_ && !placed_ && position < nearby;
     const bool reachable =
         placed_ && position >= bufferStart_ && position <= bufferEnd() + (endOfStream_ ? 0 : nearby);

@@ -17,7 +17,7 @@ std::string errorText(int code) {
 
 void quietLogs() {
     static std::once_flag once;
-    std::call_once(once, [] { av_log_set_level(AV_LOG_ERROR); });
+    std::call_once(once, [] { av_log_set_level(AV_LOG_QUIET); });
 }
 
 } // namespace mirl::ffmpeg

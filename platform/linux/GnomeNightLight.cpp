@@ -8,6 +8,7 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 
+#include <algorithm>
 #include <cmath>
 #include <ctime>
 
@@ -50,23 +51,76 @@ nlohmann::json userValues(GSettings* settings) {
     return values;
 }
 
+GSettingsSchema* lookUpSchema() {
+    GSettingsSchemaSource* source = g_settings_schema_source_get_default();
+    return source ? g_settings_schema_source_lookup(source, GnomeNightLight::kSchema, TRUE) : nullptr;
+}
+
+/// The value `text` gives `key`: of the key's type and within its range, else null. A new
+/// reference, to be unref'd.
+GVariant* parseValue(GSettingsSchema* schema, const char* key, const std::string& text) {
+    if (!g_settings_schema_has_key(schema, key))
+        return nullptr;
+    GSettingsSchemaKey* schemaKey = g_settings_schema_get_key(schema, key);
+    const GVariantType* type = g_settings_schema_key_get_value_type(schemaKey);
+    GVariant* value = g_variant_parse(type, text.c_str(), nullptr, nullptr, nullptr);
+    if (value &&
+        !(g_variant_is_of_type(value, type) && g_settings_schema_key_range_check(schemaKey, value))) {
+        g_variant_unref(value);
+        value = nullptr;
+    }
+    g_settings_schema_key_unref(schemaKey);
+    return value;
+}
+
+/// True when values holds only the keys Mirl keeps, each null (the default) or the text of a
+/// value of the key's type within its range.
+bool plausibleValues(const nlohmann::json& values) {
+    if (!values.is_object())
+        return false;
+    GSettingsSchema* schema = lookUpSchema();
+    if (!schema)
+        return false;
+    bool plausible = true;
+    for (const auto& [key, value] : values.items()) {
+        const bool kept =
+            std::any_of(std::begin(kKeys), std::end(kKeys), [&](const char* k) { return key == k; });
+        if (!kept || !(value.is_null() || value.is_string())) {
+            plausible = false;
+            break;
+        }
+        if (value.is_null())
+            continue;
+        GVariant* parsed = parseValue(schema, key.c_str(), value.get<std::string>());
+        plausible = parsed != nullptr;
+        if (parsed)
+            g_variant_unref(parsed);
+        if (!plausible)
+            break;
+    }
+    g_settings_schema_unref(schema);
+    return plausible;
+}
+
 bool putBack(GSettings* settings, const nlohmann::json& values) {
+    GSettingsSchema* schema = lookUpSchema();
+    if (!schema)
+        return false;
     bool ok = true;
     for (const char* key : kKeys) {
         if (!values.contains(key) || values[key].is_null()) {
             g_settings_reset(settings, key);
             continue;
         }
-        GVariant* value =
-            g_variant_parse(nullptr, values[key].get<std::string>().c_str(), nullptr, nullptr, nullptr);
+        GVariant* value = parseValue(schema, key, values[key].get<std::string>());
         if (!value) {
             ok = false;
             continue;
         }
-        g_variant_ref_sink(value);
         ok = g_settings_set_value(settings, key, value) && ok;
         g_variant_unref(value);
     }
+    g_settings_schema_unref(schema);
     g_settings_sync();
     return ok;
 }
@@ -86,13 +140,16 @@ bool GnomeNightLight::desktopAnswers() {
            bus.interface()->isServiceRegistered(QStringLiteral("org.gnome.SettingsDaemon.Color")).value();
 }
 
-bool GnomeNightLight::restoreSnapshot(const nlohmann::json& part) {
+Recovery GnomeNightLight::restoreSnapshot(const nlohmann::json& part) {
+    if (!part.is_object() || part.value("backend", std::string()) != "gnome" ||
+        !plausibleValues(part["values"]))
+        return Recovery::noLongerApplies;
     GSettings* settings = openSettings();
     if (!settings)
-        return false;
-    const bool ok = putBack(settings, part.at("values"));
+        return Recovery::noLongerApplies; // GNOME's colour settings are gone from this system
+    const bool ok = putBack(settings, part["values"]);
     g_object_unref(settings);
-    return ok;
+    return ok ? Recovery::restored : Recovery::noLongerApplies;
 }
 
 GnomeNightLight::GnomeNightLight(GSettings* settings, RestoreState& restoreState)
@@ -116,7 +173,9 @@ void GnomeNightLight::setEnabled(bool enabled) {
     }
     if (enabled) {
         saved_ = userValues(settings_);
-        restoreState_.remember(restore_parts::nightLight, {{"backend", "gnome"}, {"values", saved_}});
+        if (!restoreState_.remember(restore_parts::nightLight, {{"backend", "gnome"}, {"values", saved_}}))
+            return; // what could not be recorded is not changed
+
         // A manual schedule whose one-minute gap lies an hour behind now: on for the next 23 hours.
         const std::time_t now = std::time(nullptr);
         std::tm local{};

@@ -26,8 +26,9 @@ public:
     static std::unique_ptr<GnomeNightLight> open(RestoreState& restoreState, Console& console);
     /// True when GNOME's colour plugin runs on the session bus (the keys then take effect).
     static bool desktopAnswers();
-    /// Puts back values a crashed process kept in its restore state.
-    static bool restoreSnapshot(const nlohmann::json& part);
+    /// Puts back values a crashed process kept in its restore state; values that are not of
+    /// the keys' types and ranges no longer apply.
+    static Recovery restoreSnapshot(const nlohmann::json& part);
 
     ~GnomeNightLight() override;
     GnomeNightLight(const GnomeNightLight&) = delete;

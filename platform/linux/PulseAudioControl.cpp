@@ -133,7 +133,7 @@ bool PulseAudioControl::isOutputPlaying() {
 
 // ---- Writes ----
 
-void PulseAudioControl::setOutputVolume(int percent) {
+bool PulseAudioControl::setOutputVolume(int percent) {
     percent = std::clamp(percent, 0, 100);
     std::optional<PulseServerState::Sink> sink;
     std::uint32_t index = 0;
@@ -146,7 +146,7 @@ void PulseAudioControl::setOutputVolume(int percent) {
         }
     });
     if (!sink) {
-        return; // no server or no output: the write is dropped
+        return false; // no server or no output: the write is dropped
     }
     pa_cvolume volume{};
     volume.channels =
@@ -165,7 +165,7 @@ void PulseAudioControl::setOutputVolume(int percent) {
         },
         kWriteWait);
     if (!ok) {
-        return;
+        return false;
     }
     // Take the new volume at once rather than waiting for the server's echo.
     auto updated = state_.read([index](const Model& m) -> std::optional<PulseServerState::Sink> {
@@ -176,6 +176,7 @@ void PulseAudioControl::setOutputVolume(int percent) {
         updated->channelVolumes.assign(volume.values, volume.values + volume.channels);
         state_.updateSink(index, *updated);
     }
+    return true;
 }
 
 bool PulseAudioControl::setDefaultInputDevice(std::uint32_t device) {

@@ -26,7 +26,7 @@ public:
     std::uint32_t defaultOutputDevice() override;
     bool deviceHasVolume(std::uint32_t device) override;
     std::optional<int> deviceVolume(std::uint32_t device) override;
-    void setOutputVolume(int percent) override;
+    bool setOutputVolume(int percent) override;
     Listening listenToVolume(std::uint32_t device, Listener listener) override;
     Handle listenToDefaultOutput(Listener listener) override;
     Handle listenToInputs(Listener listener) override;

@@ -1,6 +1,7 @@
 #include "platform/linux/QSettingsStore.h"
 
 #include "platform/linux/XdgPaths.h"
+#include "runtime/PrivateFiles.h"
 
 namespace mirl {
 
@@ -10,8 +11,15 @@ QString qkey(std::string_view key) {
 }
 } // namespace
 
-QSettingsStore::QSettingsStore(const std::filesystem::path& file)
-    : settings_(QString::fromStdString(file.string()), QSettings::IniFormat) {}
+QSettingsStore::QSettingsStore(const std::filesystem::path& file, Console* console) {
+    if (auto why = irregularFile(file, maxFileBytes)) {
+        if (console)
+            console->line("Mirl: ignoring the settings file " + file.string() + ": " + *why +
+                          "; the settings are the defaults for this run");
+        return;
+    }
+    settings_ = std::make_unique<QSettings>(QString::fromStdString(file.string()), QSettings::IniFormat);
+}
 
 std::optional<std::filesystem::path> QSettingsStore::defaultFile() {
     if (auto config = xdg::configHome())
@@ -20,10 +28,14 @@ std::optional<std::filesystem::path> QSettingsStore::defaultFile() {
 }
 
 std::optional<SettingValue> QSettingsStore::read(std::string_view key) const {
+    if (!settings_) {
+        auto found = memory_.find(key);
+        return found != memory_.end() ? std::optional(found->second) : std::nullopt;
+    }
     const QString k = qkey(key);
-    if (!settings_.contains(k))
+    if (!settings_->contains(k))
         return std::nullopt;
-    const QVariant v = settings_.value(k);
+    const QVariant v = settings_->value(k);
     switch (v.typeId()) {
     case QMetaType::Bool:
         return v.toBool();
@@ -36,6 +48,10 @@ std::optional<SettingValue> QSettingsStore::read(std::string_view key) const {
 }
 
 void QSettingsStore::write(std::string_view key, const SettingValue& value) {
+    if (!settings_) {
+        memory_[std::string(key)] = value;
+        return;
+    }
     QVariant v;
     if (auto* b = std::get_if<bool>(&value))
         v = *b;
@@ -43,13 +59,18 @@ void QSettingsStore::write(std::string_view key, const SettingValue& value) {
         v = static_cast<qlonglong>(*n);
     else
         v = QString::fromStdString(std::get<std::string>(value));
-    settings_.setValue(qkey(key), v);
-    settings_.sync();
+    settings_->setValue(qkey(key), v);
+    makePrivateFolder(std::filesystem::path(settings_->fileName().toStdString()).parent_path());
+    settings_->sync();
 }
 
 void QSettingsStore::remove(std::string_view key) {
-    settings_.remove(qkey(key));
-    settings_.sync();
+    if (!settings_) {
+        memory_.erase(std::string(key));
+        return;
+    }
+    settings_->remove(qkey(key));
+    settings_->sync();
 }
 
 } // namespace mirl

@@ -1,13 +1,10 @@
 #include "platform/linux/RestoreStateFile.h"
 
 #include "platform/linux/XdgPaths.h"
-#include "runtime/WriteAll.h"
+#include "runtime/PrivateFiles.h"
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <fstream>
-#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,81 +19,92 @@ std::optional<std::filesystem::path> RestoreStateFile::defaultFile() {
     return std::nullopt;
 }
 
-void RestoreStateFile::remember(std::string_view part, const nlohmann::json& value) {
-    parts_[std::string(part)] = value;
-    write();
+bool RestoreStateFile::remember(std::string_view part, const nlohmann::json& value) {
+    const std::string name(part);
+    const std::optional<nlohmann::json> previous =
+        parts_.contains(name) ? std::optional(parts_[name]) : std::nullopt;
+    parts_[name] = value;
+    if (auto why = write()) {
+        // Not recorded, so not held: the caller leaves its output as it is.
+        if (previous)
+            parts_[name] = *previous;
+        else
+            parts_.erase(name);
+        reportFailure(part, *why, "; leaving it unchanged");
+        return false;
+    }
+    return true;
 }
 
 void RestoreStateFile::forget(std::string_view part) {
     if (!parts_.contains(std::string(part)))
         return;
     parts_.erase(std::string(part));
-    write();
+    if (auto why = write())
+        reportFailure(part, *why);
 }
 
-void RestoreStateFile::write() {
-    std::error_code ec;
-    if (parts_.empty()) {
-        std::filesystem::remove(file_, ec);
+void RestoreStateFile::reportFailure(std::string_view part, const std::string& why,
+                                     std::string_view consequence) {
+    if (failing_.contains(part))
         return;
-    }
-    auto fail = [&](const std::string& what) {
-        if (!reportedFailure_)
-            console_.line("Mirl: cannot keep the restore state in " + file_.string() + ": " + what);
-        reportedFailure_ = true;
-    };
-    const auto folder = file_.parent_path();
-    std::filesystem::create_directories(folder, ec);
-    if (ec)
-        return fail(ec.message());
-    ::chmod(folder.c_str(), 0700);
-    const auto temporary = file_.string() + ".tmp";
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0)
-        return fail(std::strerror(errno));
-    const bool ok = writeAll(fd, parts_.dump() + "\n") && ::fsync(fd) == 0;
-    ::close(fd);
-    if (!ok || ::rename(temporary.c_str(), file_.c_str()) != 0) {
-        ::unlink(temporary.c_str());
-        return fail(std::strerror(errno));
-    }
+    failing_.emplace(part);
+    console_.line("Mirl: cannot record the " + std::string(part) + " to put back in " + file_.string() +
+                  ": " + why + std::string(consequence));
+    if (onFailure)
+        onFailure(part, why);
 }
 
-std::vector<std::string> recoverLeftovers(const std::filesystem::path& file,
-                                          const std::map<std::string, PartRestorer, std::less<>>& restorers,
-                                          Console& console) {
-    std::vector<std::string> restored;
-    std::ifstream in(file);
-    if (!in)
-        return restored;
-    std::stringstream text;
-    text << in.rdbuf();
-    in.close();
-    const nlohmann::json parts = nlohmann::json::parse(text.str(), nullptr, false);
-    if (!parts.is_object()) {
-        console.line("Mirl: ignoring an unreadable restore state file " + file.string());
-    } else {
-        for (const auto& [name, value] : parts.items()) {
-            auto restorer = restorers.find(name);
-            bool ok = false;
-            if (restorer != restorers.end()) {
-                try {
-                    ok = restorer->second(value);
-                } catch (const std::exception&) {
-                    ok = false; // a malformed part is as good as one that no longer applies
-                }
-            }
-            if (ok) {
-                restored.push_back(name);
-                console.line("Mirl: put back the " + name + " a previous run left changed");
-            } else {
-                console.line("Mirl: the " + name + " a previous run left changed no longer applies");
-            }
-        }
+std::optional<std::string> RestoreStateFile::write() {
+    nlohmann::json all = parts_;
+    for (const auto& [name, value] : leftovers_.items())
+        all[name] = value; // the older record of the user's own state wins
+    if (all.empty()) {
+        if (::unlink(file_.c_str()) != 0 && errno != ENOENT)
+            return std::string(std::strerror(errno));
+        failing_.clear();
+        return std::nullopt;
     }
-    std::error_code ec;
-    std::filesystem::remove(file, ec);
-    return restored;
+    const auto folder = file_.parent_path();
+    if (auto why = makePrivateFolder(folder))
+        return why;
+    ::chmod(folder.c_str(), 0700);
+    if (auto why = replaceFile(file_, all.dump() + "\n"))
+        return why;
+    failing_.clear();
+    return std::nullopt;
+}
+
+nlohmann::json RestoreStateFile::adoptLeftovers() {
+    const FileRead read = readRegularFile(file_, maxFileBytes);
+    if (read.outcome == FileRead::Outcome::missing)
+        return nlohmann::json::object();
+    nlohmann::json parts = read.outcome == FileRead::Outcome::read
+                               ? nlohmann::json::parse(read.text, nullptr, false)
+                               : nlohmann::json();
+    if (!parts.is_object()) {
+        console_.line("Mirl: ignoring the restore state file " + file_.string() + ": " +
+                      (read.outcome == FileRead::Outcome::refused ? read.why : std::string("not readable")));
+        // Removes a link or a FIFO itself, never what it leads to.
+        ::unlink(file_.c_str());
+        return nlohmann::json::object();
+    }
+    leftovers_ = parts;
+    return parts;
+}
+
+void RestoreStateFile::keepLeftover(std::string_view part, const nlohmann::json& rest) {
+    leftovers_[std::string(part)] = rest;
+    if (auto why = write())
+        reportFailure(part, *why);
+}
+
+void RestoreStateFile::settleLeftover(std::string_view part) {
+    if (!leftovers_.contains(std::string(part)))
+        return;
+    leftovers_.erase(std::string(part));
+    if (auto why = write())
+        reportFailure(part, *why);
 }
 
 } // namespace mirl

@@ -80,20 +80,38 @@ bool SysfsBacklight::writeThroughLogind(const Device& device, long long raw) {
     return reply.type() == QDBusMessage::ReplyMessage;
 }
 
+bool SysfsBacklight::writeDevice(const Device& device, float level) {
+    const long long raw = backlightRawValue(level, device.maxRaw);
+    if (writeThroughLogind(device, raw))
+        return true;
+    std::ofstream out(root_ / device.name / "brightness");
+    out << raw << '\n';
+    out.flush();
+    return static_cast<bool>(out);
+}
+
 bool SysfsBacklight::writeLevel(float level) {
     bool any = false;
-    for (const Device& device : devices_) {
-        const long long raw = backlightRawValue(level, device.maxRaw);
-        if (writeThroughLogind(device, raw)) {
-            any = true;
-            continue;
-        }
-        std::ofstream out(root_ / device.name / "brightness");
-        out << raw << '\n';
-        out.flush();
-        any = any || static_cast<bool>(out);
-    }
+    for (const Device& device : devices_)
+        any = writeDevice(device, level) || any;
     return any;
+}
+
+std::vector<DisplayLevel> SysfsBacklight::readLevels() {
+    std::vector<DisplayLevel> levels;
+    for (const Device& device : devices_)
+        if (auto level = levelOf(device))
+            levels.push_back({idOf(device), *level});
+    return levels;
+}
+
+std::vector<std::string> SysfsBacklight::writeLevels(const std::vector<DisplayLevel>& levels) {
+    std::vector<std::string> took;
+    for (const DisplayLevel& wanted : levels)
+        for (const Device& device : devices_)
+            if (idOf(device) == wanted.id && writeDevice(device, wanted.level))
+                took.push_back(wanted.id);
+    return took;
 }
 
 } // namespace mirl

@@ -29,6 +29,9 @@ public:
 
     std::optional<float> readLevel() override;
     bool writeLevel(float level) override;
+    /// Each device as "backlight:<device>".
+    std::vector<DisplayLevel> readLevels() override;
+    std::vector<std::string> writeLevels(const std::vector<DisplayLevel>& levels) override;
     /// One raw step of the device that answered the last read.
     double levelStep() override;
 
@@ -37,6 +40,8 @@ public:
     std::optional<float> levelOf(const Device& device) const;
 
 private:
+    static std::string idOf(const Device& device) { return "backlight:" + device.name; }
+    bool writeDevice(const Device& device, float level);
     bool writeThroughLogind(const Device& device, long long raw);
 
     std::filesystem::path root_;

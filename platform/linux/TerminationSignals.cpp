@@ -15,6 +15,9 @@ namespace {
 // Set and cleared on the main thread around the handlers' lifetime.
 volatile sig_atomic_t signalWriteFd = -1;
 
+// Termination asked for by the user (Ctrl+C), the system (kill, shutdown) or a closed terminal.
+constexpr int kRouted[] = {SIGTERM, SIGINT, SIGHUP};
+
 void onTerminationSignal(int signal) {
     const int fd = signalWriteFd;
     if (fd < 0)
@@ -40,13 +43,16 @@ TerminationSignals::TerminationSignals(std::function<void(int)> onSignal) : onSi
     action.sa_handler = onTerminationSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    ::sigaction(SIGTERM, &action, nullptr);
-    ::sigaction(SIGINT, &action, nullptr);
+    for (int signal : kRouted)
+        ::sigaction(signal, &action, nullptr);
+    // A closed pipe (output piped to head) is a failed write, not the end of the process.
+    ::signal(SIGPIPE, SIG_IGN);
 }
 
 TerminationSignals::~TerminationSignals() {
-    ::signal(SIGTERM, SIG_DFL);
-    ::signal(SIGINT, SIG_DFL);
+    for (int signal : kRouted)
+        ::signal(signal, SIG_DFL);
+    ::signal(SIGPIPE, SIG_DFL);
     signalWriteFd = -1;
     notifier_.reset();
     for (int fd : fds_)

@@ -7,10 +7,12 @@ class QSocketNotifier;
 
 namespace mirl {
 
-/// Routes SIGTERM and SIGINT through the Qt event loop: the signal handler only writes a byte
-/// to a pipe; onSignal then runs on the main thread, where the normal restore can run (and
-/// quit the application). While one object lives, the two signals are taken; its destruction
-/// gives the default handling back.
+/// Routes SIGTERM, SIGINT and SIGHUP (the terminal closed) through the Qt event loop: the
+/// signal handler only writes a byte to a pipe; onSignal then runs on the main thread, where the
+/// normal restore can run (and quit the application). SIGPIPE is ignored, so that output to a
+/// pipe whose reader has gone (mirl | head) fails as a write instead of ending the process
+/// without its restore. While one object lives, the signals are taken; its destruction gives
+/// the default handling back.
 /// Thread rule: construct and destroy on the main thread, with a QCoreApplication.
 class TerminationSignals {
 public:

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <fstream>
+#include <optional>
 
 namespace mirl {
 
@@ -157,20 +159,23 @@ std::vector<std::uint16_t> joined(const CrtcRamp& r) {
 } // namespace
 
 void X11GammaRamps::syncOriginals() {
+    std::vector<Saved> originals = originals_;
     bool changed = false;
     for (auto& ramp : readRamps(display_)) {
-        auto known = std::find_if(originals_.begin(), originals_.end(),
-                                  [&](const Saved& s) { return s.id == ramp.id; });
-        if (known != originals_.end() && known->red.size() == ramp.red.size() &&
+        auto known =
+            std::find_if(originals.begin(), originals.end(), [&](const Saved& s) { return s.id == ramp.id; });
+        if (known != originals.end() && known->red.size() == ramp.red.size() &&
             (known->seen.empty() || known->seen == joined(ramp)))
             continue; // ours, as we left it
-        if (known != originals_.end())
-            originals_.erase(known);
-        originals_.push_back({ramp.id, std::move(ramp.red), std::move(ramp.green), std::move(ramp.blue), {}});
+        if (known != originals.end())
+            originals.erase(known);
+        originals.push_back({ramp.id, std::move(ramp.red), std::move(ramp.green), std::move(ramp.blue), {}});
         changed = true;
     }
-    if (changed)
-        remember();
+    // Only ramps kept in the restore state are written: what a crash could not put back is
+    // left alone.
+    if (changed && remember(originals))
+        originals_ = std::move(originals);
 }
 
 void X11GammaRamps::noteWhatWasWritten() {
@@ -180,15 +185,17 @@ void X11GammaRamps::noteWhatWasWritten() {
                 s.seen = joined(ramp);
 }
 
-void X11GammaRamps::remember() {
+bool X11GammaRamps::remember(const std::vector<Saved>& originals) {
     nlohmann::json crtcs = nlohmann::json::array();
-    for (const Saved& s : originals_)
+    for (const Saved& s : originals)
         crtcs.push_back({{"id", static_cast<unsigned long long>(s.id)},
                          {"size", static_cast<long long>(s.red.size())},
                          {"red", s.red},
                          {"green", s.green},
                          {"blue", s.blue}});
-    restoreState_.remember(restore_parts::gamma, {{"display", DisplayString(display_)}, {"crtcs", crtcs}});
+    return restoreState_.remember(
+        restore_parts::gamma,
+        {{"display", DisplayString(display_)}, {"boot_id", bootId()}, {"crtcs", crtcs}});
 }
 
 void X11GammaRamps::write() {
@@ -256,25 +263,78 @@ std::vector<X11GammaRamps::Crtc> X11GammaRamps::crtcs() const {
     return out;
 }
 
-bool X11GammaRamps::restoreSnapshot(const nlohmann::json& part, const char* displayName) {
+namespace {
+
+/// The ramps of a gamma part, or nothing when it holds anything Mirl would not have kept.
+std::optional<std::vector<CrtcRamp>> recordedRamps(const nlohmann::json& part) {
+    if (!part.is_object() || !part.contains("crtcs") || !part["crtcs"].is_array() || part["crtcs"].empty())
+        return std::nullopt;
+    auto channel = [](const nlohmann::json& values,
+                      std::size_t size) -> std::optional<std::vector<std::uint16_t>> {
+        if (!values.is_array() || values.size() != size)
+            return std::nullopt;
+        std::vector<std::uint16_t> out;
+        out.reserve(size);
+        for (const auto& v : values) {
+            if (!v.is_number_unsigned() || v.get<std::uint64_t>() > 65535)
+                return std::nullopt;
+            out.push_back(static_cast<std::uint16_t>(v.get<std::uint64_t>()));
+        }
+        if (!plausibleOriginalRamp(out))
+            return std::nullopt;
+        return out;
+    };
+    std::vector<CrtcRamp> ramps;
+    for (const auto& crtc : part["crtcs"]) {
+        if (!crtc.is_object() || !crtc.contains("id") || !crtc["id"].is_number_unsigned() ||
+            !crtc.contains("size") || !crtc["size"].is_number_unsigned())
+            return std::nullopt;
+        const auto size = crtc["size"].get<std::uint64_t>();
+        if (size < 2 || size > X11GammaRamps::kMaxRampSize || crtc["id"].get<std::uint64_t>() > 0xffffffffu)
+            return std::nullopt;
+        auto red = channel(crtc.value("red", nlohmann::json()), size);
+        auto green = channel(crtc.value("green", nlohmann::json()), size);
+        auto blue = channel(crtc.value("blue", nlohmann::json()), size);
+        if (!red || !green || !blue)
+            return std::nullopt;
+        ramps.push_back(
+            {crtc["id"].get<unsigned long>(), std::move(*red), std::move(*green), std::move(*blue)});
+    }
+    return ramps;
+}
+
+} // namespace
+
+std::string X11GammaRamps::bootId() {
+    std::ifstream in("/proc/sys/kernel/random/boot_id");
+    std::string id;
+    in >> id;
+    return id;
+}
+
+Recovery X11GammaRamps::restoreSnapshot(const nlohmann::json& part, const char* displayName) {
+    const auto ramps = recordedRamps(part);
+    if (!ramps || !part.contains("display") || !part["display"].is_string())
+        return Recovery::noLongerApplies;
+    // The X server that held these ramps is gone with a reboot, and its ramps with it.
+    if (part.contains("boot_id") && part["boot_id"] != bootId())
+        return Recovery::noLongerApplies;
     Display* display = openDisplay(displayName);
     if (!display)
-        return false;
+        return Recovery::notNow; // launched without a display: the next launch with one
+    if (part["display"].get<std::string>() != DisplayString(display)) {
+        XCloseDisplay(display);
+        return Recovery::notNow; // another display than the one dimmed, which may still be there
+    }
     bool any = false;
-    if (part.value("display", std::string()) == DisplayString(display)) {
+    {
         ErrorTrap trap(display);
-        for (const auto& crtc : part.at("crtcs")) {
-            const auto red = crtc.at("red").get<std::vector<std::uint16_t>>();
-            const auto green = crtc.at("green").get<std::vector<std::uint16_t>>();
-            const auto blue = crtc.at("blue").get<std::vector<std::uint16_t>>();
-            if (red.size() != green.size() || red.size() != blue.size())
-                continue;
-            any = writeRamp(display, crtc.at("id").get<unsigned long>(), red, green, blue) || any;
-        }
+        for (const CrtcRamp& ramp : *ramps)
+            any = writeRamp(display, ramp.id, ramp.red, ramp.green, ramp.blue) || any;
         any = any && !trap.failed();
     }
     XCloseDisplay(display);
-    return any;
+    return any ? Recovery::restored : Recovery::noLongerApplies;
 }
 
 } // namespace mirl

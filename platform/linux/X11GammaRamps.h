@@ -49,9 +49,17 @@ public:
     /// The CRTCs that carry a gamma ramp, with their ramp sizes.
     std::vector<Crtc> crtcs() const;
 
-    /// Puts back ramps a crashed process kept in its restore state: only on the same display
-    /// and only for CRTCs with the same id and ramp size. False when nothing applied.
-    static bool restoreSnapshot(const nlohmann::json& part, const char* displayName = nullptr);
+    /// The largest gamma ramp accepted from a restore state file.
+    static constexpr std::size_t kMaxRampSize = 65536;
+
+    /// Puts back ramps a crashed process kept in its restore state, on `displayName` ($DISPLAY
+    /// when null): only on the display that was dimmed, in the same boot, and only for CRTCs
+    /// with the same id and ramp size. Without that display (none, or another) the part is
+    /// kept for later; ramps that are not plausible (out of range, not monotonic, near black)
+    /// no longer apply.
+    static Recovery restoreSnapshot(const nlohmann::json& part, const char* displayName = nullptr);
+    /// This boot's identity (the kernel's boot_id), kept with the ramps.
+    static std::string bootId();
 
 private:
     struct Saved {
@@ -65,7 +73,7 @@ private:
     void syncOriginals();
     void noteWhatWasWritten();
     void write();
-    void remember();
+    bool remember(const std::vector<Saved>& originals);
 
     Display* display_;
     RestoreState& restoreState_;

@@ -15,6 +15,7 @@
 
 #include <cmath>
 #include <csignal>
+#include <fstream>
 #include <numbers>
 #include <random>
 
@@ -168,42 +169,69 @@ TEST(AacWriter, ReadingAtRandomPositionsMatchesTheSequentialDecode) {
 }
 
 TEST(AacWriter, KilledWriterLeavesAllButTheLastSecond) {
-    TempDir dir;
-    const auto path = dir.path() / "killed.m4a";
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        // Ten seconds of audio in 100 ms pieces, as a capture thread hands them over, then
-        // the process dies without closing anything.
-        auto created = createAacFile(path, 48000, 1);
-        if (!created.writer) {
-            ::_exit(3);
-        }
-        for (int piece = 0; piece < 100; ++piece) {
-            const auto audio = tone(48000, 1, 0.1, 330, piece * 4800);
-            if (!created.writer->write(audio.data(), audio.size())) {
-                ::_exit(4);
+    // Ten seconds, and seventy at a low rate: past the first minute, where the writer leaves room
+    // for the seek index that only a clean close fills in.
+    struct Case {
+        int rate;
+        int seconds;
+    };
+    for (const Case c : {Case{48000, 10}, Case{8000, 70}}) {
+        SCOPED_TRACE(std::to_string(c.seconds) + " s at " + std::to_string(c.rate) + " Hz");
+        TempDir dir;
+        const auto path = dir.path() / "killed.m4a";
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            // The audio in 100 ms pieces, as a capture thread hands them over, then the process
+            // dies without closing anything.
+            auto created = createAacFile(path, c.rate, 1);
+            if (!created.writer) {
+                ::_exit(3);
             }
+            const int piece = c.rate / 10;
+            for (int i = 0; i < c.seconds * 10; ++i) {
+                const auto audio = tone(c.rate, 1, 0.1, 330, static_cast<std::int64_t>(i) * piece);
+                if (!created.writer->write(audio.data(), audio.size())) {
+                    ::_exit(4);
+                }
+            }
+            ::raise(SIGKILL);
+            ::_exit(5);
         }
-        ::raise(SIGKILL);
-        ::_exit(5);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "writer exited with " << status;
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "writer exited with " << status;
 
-    const auto ours = readAllSequentially(path);
-    RecordProperty("decoded_seconds", std::to_string(static_cast<double>(ours.size()) / 48000.0));
-    EXPECT_GE(static_cast<double>(ours.size()) / 48000.0, 9.0);
-    const auto cli = decodeChannel0WithCli(path);
-    EXPECT_GE(static_cast<double>(cli.size()) / 48000.0, 9.0) << "the ffmpeg tool reads less of the file";
-    EXPECT_NEAR(rms(ours, 48000, 48000 * 9), 0.5 / std::sqrt(2.0), 0.02);
+        const auto ours = readAllSequentially(path);
+        RecordProperty("decoded_seconds", std::to_string(static_cast<double>(ours.size()) / c.rate));
+        EXPECT_GE(static_cast<double>(ours.size()) / c.rate, c.seconds - 1.0);
+        const auto cli = decodeChannel0WithCli(path);
+        EXPECT_GE(static_cast<double>(cli.size()) / c.rate, c.seconds - 1.0)
+            << "the ffmpeg tool reads less of the file";
+        const auto rate = static_cast<std::size_t>(c.rate);
+        EXPECT_NEAR(rms(ours, rate, rate * static_cast<std::size_t>(c.seconds - 1)), 0.5 / std::sqrt(2.0),
+                    0.02);
+    }
 }
 
 TEST(AacWriter, UnwritablePlaceGivesAnError) {
     auto created = createAacFile("/nonexistent-folder/x.m4a", 48000, 1);
     EXPECT_FALSE(created.writer);
     EXPECT_NE(created.error.find("cannot create"), std::string::npos) << created.error;
+}
+
+TEST(AacWriter, ALinkOrAFifoAtTheRecordingsPlaceIsNotWrittenThrough) {
+    TempDir dir;
+    const auto victim = dir.path() / "victim";
+    std::ofstream(victim) << "precious";
+    std::filesystem::create_symlink(victim, dir.path() / "audio-link.m4a");
+    ASSERT_EQ(::mkfifo((dir.path() / "audio-fifo.m4a").c_str(), 0600), 0);
+    for (const char* name : {"audio-link.m4a", "audio-fifo.m4a"}) {
+        auto created = createAacFile(dir.path() / name, 48000, 1); // a FIFO used to block here
+        EXPECT_FALSE(created.writer) << name;
+        EXPECT_NE(created.error.find("cannot create"), std::string::npos) << created.error;
+    }
+    EXPECT_EQ(readFile(victim), "precious");
 }
 
 } // namespace

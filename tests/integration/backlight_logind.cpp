@@ -139,6 +139,28 @@ TEST_F(BacklightLogind, TheControllerDimsAndPutsBackThroughLogind) {
                                                               {"backlight", "intel_backlight", 800}}));
 }
 
+TEST_F(BacklightLogind, EachDeviceIsDimmedAndPutBackFromItsOwnLevel) {
+    LogindMock logind;
+    ASSERT_TRUE(logind.running()) << "python3-dbusmock's logind did not start: "
+                                  << logind.output().toStdString();
+    ASSERT_TRUE(logind.addSession());
+    device("intel_backlight", "raw", 1000, 500); // at half, beside acpi_video0 at 12 of 15
+    SysfsBacklight panel(dir.path());
+    MemorySettingsStore store;
+    Settings settings(store);
+    test::RecordingEventSink events;
+    MemoryRestoreState state;
+    BrightnessController controller(panel, settings, events, state);
+    controller.apply(0.75);
+    EXPECT_EQ(state.parts["backlight"]["displays"].size(), 2u);
+    controller.restore();
+    EXPECT_EQ(logind.calls(), (std::vector<SetBrightnessCall>{{"backlight", "acpi_video0", 5},
+                                                              {"backlight", "intel_backlight", 200},
+                                                              {"backlight", "acpi_video0", 12},
+                                                              {"backlight", "intel_backlight", 500}}))
+        << "each device back to its own level, not to the first one's";
+}
+
 TEST_F(BacklightLogind, WithoutLogindTheFileIsWrittenDirectly) {
     SysfsBacklight panel(dir.path());
     EXPECT_TRUE(panel.writeLevel(0.25f));

@@ -1,8 +1,9 @@
 // testenv: --xorg
 // timeout: 120
 // Gamma ramps on an Xorg server with the dummy driver, whose CRTCs give back exactly what was
-// written: composition, exact restore, re-application after a mode change, and the restore by
-// the next launch after the dimming process was killed.
+// written: composition, exact restore, re-application after a mode change, the restore by the
+// next launch of mirl after the dimming process was killed (kept while there is no display),
+// ramps in the restore state that are no ramps, and no dimming that could not be recorded.
 
 #include "fade/GammaController.h"
 #include "platform/RampNightLight.h"
@@ -23,7 +24,9 @@
 #include <chrono>
 #include <cmath>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -94,6 +97,21 @@ Ramp userRamp(std::size_t size) {
 Ramp composed(const Ramp& original, double brightness, WhitePoint wp) {
     return {scaleRamp(original.red, brightness * wp.red), scaleRamp(original.green, brightness * wp.green),
             scaleRamp(original.blue, brightness * wp.blue)};
+}
+
+/// Runs the mirl program with its state under `home` (its restore state in home/Mirl), with
+/// or without the display; its console output.
+std::string runMirl(const std::filesystem::path& home, bool withDisplay) {
+    const std::string command = std::string(withDisplay ? "" : "env -u DISPLAY ") + "XDG_STATE_HOME='" +
+                                home.string() + "' '" + MIRL_BINARY_DIR + "/bin/mirl' 2>&1";
+    std::string out;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[512];
+        while (std::fgets(buffer, sizeof buffer, pipe))
+            out += buffer;
+        EXPECT_EQ(pclose(pipe), 0) << out;
+    }
+    return out;
 }
 
 class GammaXorg : public testing::Test {
@@ -255,10 +273,83 @@ TEST_F(GammaXorg, NextLaunchRestoresWhatAKilledProcessDimmed) {
     ASSERT_EQ(stat(file.c_str(), &st), 0) << "no restore state was left behind";
     EXPECT_EQ(st.st_mode & 0777, 0600u);
 
-    // The next launch.
-    const auto restored = recoverAfterCrash(file, {}, console);
-    EXPECT_EQ(restored, std::vector<std::string>{"gamma"});
+    // The next launch of mirl, without a display: the ramps cannot be put back yet, so they
+    // stay recorded rather than being thrown away.
+    const std::string out = runMirl(dir.path(), false);
+    EXPECT_NE(out.find("cannot put back the gamma a previous run left changed yet; kept for later"),
+              std::string::npos)
+        << out;
+    expectAll([&](const Ramp& o) { return composed(o, 0.4, wp); }, "nothing to put back without a display");
+    ASSERT_TRUE(std::filesystem::exists(file));
+
+    // The next launch with the display puts them back.
+    EXPECT_NE(runMirl(dir.path(), true).find("put back the gamma a previous run left changed"),
+              std::string::npos);
     expectAll([](const Ramp& o) { return o; }, "restored by the next launch");
     EXPECT_FALSE(std::filesystem::exists(file));
-    EXPECT_TRUE(recoverAfterCrash(file, {}, console).empty()) << "a launch without a file does nothing";
+    EXPECT_EQ(runMirl(dir.path(), true).find("put back"), std::string::npos)
+        << "a launch without a file does nothing";
+}
+
+TEST_F(GammaXorg, RampsThatAreNoRampsAreNotApplied) {
+    test::TempDir dir;
+    const auto file = dir.path() / "Mirl" / "restore-state.json";
+    std::filesystem::create_directories(file.parent_path());
+    const std::size_t size = originals[0].red.size();
+    std::vector<std::uint16_t> zeros(size, 0), garbage(size);
+    for (std::size_t i = 0; i < size; ++i)
+        garbage[i] = static_cast<std::uint16_t>((i * 7919u) % 65536u);
+    std::vector<std::uint16_t> rising(size);
+    for (std::size_t i = 0; i < size; ++i)
+        rising[i] = static_cast<std::uint16_t>(i * 65535 / (size - 1));
+    struct Row {
+        const char* name;
+        std::vector<std::uint16_t> ramp;
+        std::string bootId;
+        long long rampSize;
+    };
+    for (const Row& row : {Row{"all zero", zeros, X11GammaRamps::bootId(), static_cast<long long>(size)},
+                           Row{"garbage", garbage, X11GammaRamps::bootId(), static_cast<long long>(size)},
+                           Row{"from another boot", rising, "another-boot", static_cast<long long>(size)},
+                           Row{"size that does not match", rising, X11GammaRamps::bootId(), 3}}) {
+        nlohmann::json crtcsJson = nlohmann::json::array();
+        for (RRCrtc c : crtcs)
+            crtcsJson.push_back({{"id", c},
+                                 {"size", row.rampSize},
+                                 {"red", row.ramp},
+                                 {"green", row.ramp},
+                                 {"blue", row.ramp}});
+        std::ofstream(file) << nlohmann::json{{"gamma",
+                                               {{
+                                                    "display",
+                                                    DisplayString(x.display()),
+                                                },
+                                                {"boot_id", row.bootId},
+                                                {"crtcs", crtcsJson}}}}
+                                   .dump();
+        const std::string out = runMirl(dir.path(), true);
+        EXPECT_NE(out.find("the gamma a previous run left changed no longer applies"), std::string::npos)
+            << row.name << ": " << out;
+        expectAll([](const Ramp& o) { return o; }, row.name);
+        EXPECT_FALSE(std::filesystem::exists(file)) << row.name;
+    }
+}
+
+TEST_F(GammaXorg, NothingIsDimmedWhenTheOriginalsCannotBeRecorded) {
+    test::TempDir dir;
+    std::ofstream(dir.path() / "state") << "a file where the state folder should be";
+    RestoreStateFile state(dir.path() / "state" / "Mirl" / "restore-state.json", console);
+    auto ramps = X11GammaRamps::open(state, console);
+    ASSERT_TRUE(ramps);
+    GammaController gamma(ramps.get());
+    RampNightLight warmth(*ramps);
+    gamma.apply(0.75);
+    warmth.setStrength(1.0f, true);
+    warmth.setEnabled(true);
+    expectAll([](const Ramp& o) { return o; }, "a crash could not have put it back");
+    ASSERT_EQ(console.lines().size(), 1u);
+    EXPECT_EQ(console.lines()[0].rfind("Mirl: cannot record the gamma to put back", 0), 0u)
+        << console.lines()[0];
+    gamma.willTerminate();
+    expectAll([](const Ramp& o) { return o; }, "after quit");
 }

@@ -120,7 +120,16 @@ TEST(GnomeNightLight, ValuesKeptByACrashedProcessComeBack) {
         // The process dies here: nothing is put back.
     }
     ASSERT_TRUE(g_settings_get_boolean(keys.s, "night-light-enabled"));
-    ASSERT_TRUE(GnomeNightLight::restoreSnapshot(state.parts["night_light"]));
+    // Values no GNOME would hold are not written.
+    for (const char* bad :
+         {R"({"night-light-temperature": "uint32 5000000000"})", R"({"night-light-temperature": "'warm'"})",
+          R"({"night-light-enabled": 1})", R"({"org.gnome.desktop.background": null})"}) {
+        nlohmann::json part = state.parts["night_light"];
+        part["values"].update(nlohmann::json::parse(bad));
+        EXPECT_EQ(GnomeNightLight::restoreSnapshot(part), Recovery::noLongerApplies) << bad;
+        EXPECT_TRUE(g_settings_get_boolean(keys.s, "night-light-enabled")) << bad;
+    }
+    ASSERT_EQ(GnomeNightLight::restoreSnapshot(state.parts["night_light"]), Recovery::restored);
     EXPECT_FALSE(keys.userSet("night-light-enabled"));
     EXPECT_EQ(g_settings_get_uint(keys.s, "night-light-temperature"), 3900u);
 }

@@ -18,6 +18,7 @@
 #include "tests/support/QtEventLoop.h"
 #include "tests/support/TestPaths.h"
 #include "ui/review/AnnotationForm.h"
+#include "ui/review/AudioPlayerView.h"
 #include "ui/review/ReviewWindow.h"
 
 #include <QApplication>
@@ -26,7 +27,6 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QStackedWidget>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -151,8 +151,8 @@ protected:
     SystemClock clock;
     QtScheduler scheduler;
     RecordingConsole console;
-    SerialQueue queue{"Mirl.RecordingAnalysis"};
     PulseAudioPlayerFactory players{scheduler};
+    SerialQueue queue{"Mirl.RecordingPlayer"}; // goes before the factory its tasks use
     std::unique_ptr<AnnotationStore> store;
     std::unique_ptr<AudioPlayerModel> player;
     std::unique_ptr<review::ReviewWindow> window;
@@ -178,7 +178,7 @@ TEST_F(ReviewWindowTest, ANightIsPicturedAnalysedMarkedAndSaved) {
     // The analysis runs over the recording's length once it is known.
     EXPECT_DOUBLE_EQ(window->analysis()->durationSeconds, player->duration.get());
     EXPECT_TRUE(child<QWidget>("timeline")->isVisible());
-    EXPECT_EQ(child<QStackedWidget>("playerPages")->currentIndex(), 2);
+    EXPECT_EQ(window->playerView().page(), review::AudioPlayerView::Page::pictures);
 
     // Onset and wake-up marked at the playhead, then saved.
     window->form().setFields({SessionType::night, "", 4, "Fell asleep soon after the podcast ended."});
@@ -220,7 +220,7 @@ TEST_F(ReviewWindowTest, AMissingOrUnreadableRecordingSaysSoAndTheSessionStaysUs
         GTEST_SKIP() << "needs the generated sessions";
     open();
     selectAndWait(kNoRecording);
-    EXPECT_EQ(child<QStackedWidget>("playerPages")->currentIndex(), 1);
+    EXPECT_EQ(window->playerView().page(), review::AudioPlayerView::Page::empty);
     EXPECT_EQ(child<QLabel>("placeholderNote")->text(), "This session has no recording.");
     ASSERT_TRUE(window->analysis());
     EXPECT_DOUBLE_EQ(window->analysis()->durationSeconds, 120); // from the log
@@ -228,9 +228,11 @@ TEST_F(ReviewWindowTest, AMissingOrUnreadableRecordingSaysSoAndTheSessionStaysUs
 
     selectAndWait(kBroken);
     EXPECT_FALSE(player->canPlay());
-    EXPECT_EQ(child<QStackedWidget>("playerPages")->currentIndex(), 1);
+    EXPECT_EQ(window->playerView().page(), review::AudioPlayerView::Page::empty);
     EXPECT_TRUE(child<QLabel>("placeholderNote")->text().contains("cannot be played"));
-    ASSERT_TRUE(window->analysis());
+    EXPECT_EQ(window->playerView().height(), 100) << "the placeholder's height, nothing under it";
+    ASSERT_TRUE(window->analysis()) << "analysed without a length once neither could measure the file";
+    EXPECT_DOUBLE_EQ(window->analysis()->durationSeconds, 120);
     child<QLineEdit>("intervals")->setText("01:00-02:00");
     window->form().onIntervalsEdited("01:00-02:00");
     child<QPushButton>("save")->click();

@@ -1,7 +1,7 @@
 // testenv: --x11
 // testmain: qt
-// SIGTERM and SIGINT arrive on the main thread through the event loop, where the normal
-// restore can run; afterwards the default handling is back.
+// SIGTERM, SIGINT and SIGHUP arrive on the main thread through the event loop, where the normal
+// restore can run, and SIGPIPE is ignored; afterwards the default handling is back.
 
 #include "platform/linux/TerminationSignals.h"
 
@@ -25,17 +25,19 @@ TEST(TerminationSignals, ArriveOnTheMainThreadThroughTheEventLoop) {
         });
         std::raise(SIGTERM);
         std::raise(SIGINT);
+        std::raise(SIGHUP);
+        std::raise(SIGPIPE); // ignored: the process must still be here
         EXPECT_TRUE(received.empty()) << "the handler itself must not run the restore";
         QElapsedTimer timer;
         timer.start();
-        while (received.size() < 2 && timer.elapsed() < 5000)
+        while (received.size() < 3 && timer.elapsed() < 5000)
             QApplication::processEvents(QEventLoop::AllEvents, 50);
-        EXPECT_EQ(received, (std::vector<int>{SIGTERM, SIGINT}));
+        EXPECT_EQ(received, (std::vector<int>{SIGTERM, SIGINT, SIGHUP}));
         EXPECT_TRUE(onMainThread);
     }
-    struct sigaction current {};
-    sigaction(SIGTERM, nullptr, &current);
-    EXPECT_EQ(current.sa_handler, SIG_DFL);
-    sigaction(SIGINT, nullptr, &current);
-    EXPECT_EQ(current.sa_handler, SIG_DFL);
+    for (int signal : {SIGTERM, SIGINT, SIGHUP, SIGPIPE}) {
+        struct sigaction current {};
+        sigaction(signal, nullptr, &current);
+        EXPECT_EQ(current.sa_handler, SIG_DFL) << signal;
+    }
 }

@@ -25,6 +25,8 @@ PreferencesView::PreferencesView(Deps deps, QWidget* parent) : QWidget(parent), 
     ambiance_ = new AmbianceTab(deps.settings);
     detector_ = new DetectorTab({deps.settings, deps.devices, deps.dataFolder, deps.openUrl});
     fade_ = new FadeTab(deps.settings);
+    if (deps.watchDevices)
+        devicesWatch_ = deps.watchDevices([this] { detector_->refreshDevices(); });
     about_ = new AboutTab;
     auto icon = [](const char* name) { return QIcon::fromTheme(QString::fromLatin1(name)); };
     tabs_->addTab(system_, icon("preferences-system"), tr("System"));

@@ -2,6 +2,7 @@
 
 #include "core/settings/Settings.h"
 #include "platform/InputDevices.h"
+#include "runtime/Handle.h"
 
 #include <QWidget>
 
@@ -35,6 +36,9 @@ public:
         XdgAutostart* autostart = nullptr;                 // "Start Mirl when I log in"; null: disabled
         std::function<std::filesystem::path()> dataFolder; // creates the folder when missing
         std::function<void(const QUrl&)> openUrl;          // default: the desktop's default application
+        /// Subscribes to "microphones came or went, or the default changed" (the sound server's
+        /// notifications); the device list then refreshes by itself. Null: only by the button.
+        std::function<Handle(std::function<void()>)> watchDevices = {};
     };
     explicit PreferencesView(Deps deps, QWidget* parent = nullptr);
 
@@ -58,6 +62,7 @@ private:
     DetectorTab* detector_;
     FadeTab* fade_;
     AboutTab* about_;
+    Handle devicesWatch_;
 };
 
 } // namespace mirl

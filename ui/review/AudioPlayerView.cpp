@@ -9,15 +9,12 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QShortcut>
-#include <QStackedWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 namespace mirl::review {
 
 namespace {
-
-enum Page { loadingPage, emptyPage, picturesPage };
 
 QWidget* framedPlaceholder(QWidget* parent, QLayout* content) {
     auto* box = new QWidget(parent);
@@ -49,9 +46,13 @@ AudioPlayerView::AudioPlayerView(AudioPlayerModel& player, QWidget* parent)
     : QWidget(parent), player_(player) {
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
-    pages_ = new QStackedWidget(this);
-    pages_->setObjectName(QStringLiteral("playerPages"));
-    column->addWidget(pages_);
+    // One page shown at a time. Not a stacked widget: its layout gives every page's height at
+    // the current width, and a hidden page's long word-wrapped note would leave a gap.
+    auto addPage = [&](QWidget* page) {
+        page->hide();
+        column->addWidget(page);
+        pages_.push_back(page);
+    };
 
     auto* loadingColumn = new QVBoxLayout;
     auto* progress = new QProgressBar;
@@ -63,7 +64,7 @@ AudioPlayerView::AudioPlayerView(AudioPlayerModel& player, QWidget* parent)
     loadingColumn->addWidget(progress, 0, Qt::AlignHCenter);
     loadingColumn->addWidget(decoding, 0, Qt::AlignHCenter);
     loadingColumn->addStretch();
-    pages_->addWidget(framedPlaceholder(this, loadingColumn));
+    addPage(framedPlaceholder(this, loadingColumn));
 
     auto* emptyColumn = new QVBoxLayout;
     auto* noAudio = new QLabel(tr("No audio loaded"));
@@ -77,7 +78,7 @@ AudioPlayerView::AudioPlayerView(AudioPlayerModel& player, QWidget* parent)
     emptyColumn->addWidget(noAudio, 0, Qt::AlignHCenter);
     emptyColumn->addWidget(placeholderNote_);
     emptyColumn->addStretch();
-    pages_->addWidget(framedPlaceholder(this, emptyColumn));
+    addPage(framedPlaceholder(this, emptyColumn));
 
     auto* pictures = new QWidget(this);
     auto* pictureColumn = new QVBoxLayout(pictures);
@@ -121,7 +122,7 @@ AudioPlayerView::AudioPlayerView(AudioPlayerModel& player, QWidget* parent)
     transport->addWidget(sleepHere);
     transport->addWidget(wakeHere);
     pictureColumn->addLayout(transport);
-    pages_->addWidget(pictures);
+    addPage(pictures);
     transport_ = {back, playButton_, forward};
 
     connect(back, &QToolButton::clicked, this, [this] { player_.skip(-15); });
@@ -130,7 +131,7 @@ AudioPlayerView::AudioPlayerView(AudioPlayerModel& player, QWidget* parent)
     auto* space = new QShortcut(QKeySequence(Qt::Key_Space), this);
     space->setContext(Qt::WindowShortcut);
     connect(space, &QShortcut::activated, this, [this] {
-        if (pages_->currentIndex() == picturesPage)
+        if (page_ == Page::pictures)
             player_.togglePlay();
     });
     connect(sleepHere, &QToolButton::clicked, this, [this] {
@@ -147,6 +148,7 @@ AudioPlayerView::AudioPlayerView(AudioPlayerModel& player, QWidget* parent)
     subscriptions_.push_back(player_.isLoading.subscribe(state));
     subscriptions_.push_back(player_.url.subscribe(state));
     subscriptions_.push_back(player_.problem.subscribe(state));
+    subscriptions_.push_back(player_.canPlay.subscribe(state));
     subscriptions_.push_back(
         player_.peaks.subscribe([this](const std::vector<float>& peaks) { waveform_->setPeaks(peaks); }));
     subscriptions_.push_back(player_.spectrogram.subscribe(
@@ -167,26 +169,26 @@ void AudioPlayerView::showState() {
     const bool loaded = player_.url.get().has_value();
     const std::string problem = player_.problem.get();
     if (player_.isLoading.get()) {
-        pages_->setCurrentIndex(loadingPage);
+        showPage(Page::loading);
     } else if (!loaded) {
-        pages_->setCurrentIndex(emptyPage);
+        showPage(Page::empty);
         placeholderNote_->setText(tr("This session has no recording."));
     } else if (player_.peaks.get().empty() && !player_.canPlay()) {
-        pages_->setCurrentIndex(emptyPage); // nothing to show or play: say why
+        showPage(Page::empty); // nothing to show or play: say why
         placeholderNote_->setText(QString::fromStdString(problem));
     } else {
-        pages_->setCurrentIndex(picturesPage);
+        showPage(Page::pictures);
     }
-    // The stack takes the height of the page it shows, not of its tallest page.
-    for (int i = 0; i < pages_->count(); ++i)
-        pages_->widget(i)->setSizePolicy(QSizePolicy::Preferred, i == pages_->currentIndex()
-                                                                     ? QSizePolicy::Preferred
-                                                                     : QSizePolicy::Ignored);
-    pages_->updateGeometry();
     problem_->setText(QString::fromStdString(problem));
     problem_->setVisible(!problem.empty());
     for (auto* button : transport_)
         button->setEnabled(player_.canPlay());
+}
+
+void AudioPlayerView::showPage(Page page) {
+    page_ = page;
+    for (std::size_t i = 0; i < pages_.size(); ++i)
+        pages_[i]->setVisible(i == static_cast<std::size_t>(page));
 }
 
 void AudioPlayerView::showTimes() {

@@ -9,7 +9,6 @@
 #include <vector>
 
 class QLabel;
-class QStackedWidget;
 class QToolButton;
 class QPushButton;
 
@@ -28,12 +27,18 @@ public:
     std::function<void(double seconds)> onMarkSleep;
     std::function<void(double seconds)> onMarkWake;
 
+    enum class Page { loading, empty, pictures };
+    /// The page shown: progress, the placeholder (with why) or the pictures and transport.
+    Page page() const { return page_; }
+
 private:
     void showState();
     void showTimes();
+    void showPage(Page page);
 
     AudioPlayerModel& player_;
-    QStackedWidget* pages_;
+    std::vector<QWidget*> pages_; // in the order of Page
+    Page page_ = Page::loading;
     QLabel* placeholderNote_;
     RecordingPicture* spectrogram_;
     RecordingPicture* waveform_;

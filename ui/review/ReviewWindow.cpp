@@ -139,8 +139,12 @@ ReviewWindow::ReviewWindow(AnnotationStore& store, AudioPlayerModel& player, QWi
     subscriptions_.push_back(
         player_.currentTime.subscribe([this](double t) { timeline_->setPlayerCurrentTime(t); }));
     subscriptions_.push_back(player_.duration.subscribe([this](double duration) {
-        if (selected_ && duration > 0 && !selecting_)
+        if (selected_ && duration > 0)
             computeAnalysis();
+    }));
+    subscriptions_.push_back(player_.isLoading.subscribe([this](bool loading) {
+        if (selected_ && !loading && awaitingDuration_)
+            computeAnalysis(); // neither the player nor the analysis could measure the recording
     }));
     select(std::nullopt);
 }
@@ -161,6 +165,7 @@ void ReviewWindow::selectSession(const std::optional<std::string>& sessionId) {
 
 void ReviewWindow::select(std::optional<SessionRef> session) {
     selected_ = std::move(session);
+    awaitingDuration_ = false;
     intervals_ = {};
     form_->setSaved(false);
     if (!selected_) {
@@ -180,18 +185,26 @@ void ReviewWindow::select(std::optional<SessionRef> session) {
     form_->setFields(fields);
     intervals_.intervals = fields.intervals;
 
-    selecting_ = true;
     if (selected_->recordingURL)
         player_.load(*selected_->recordingURL);
     else
         player_.unload();
-    selecting_ = false;
-    computeAnalysis();
+    if (player_.duration.get() > 0 || !player_.isLoading.get()) {
+        computeAnalysis();
+    } else {
+        // The recording's length comes with its player in a moment: analyse the log once, then.
+        awaitingDuration_ = true;
+        analysis_.reset();
+        timeline_->setAnalysis(nullptr);
+        timeline_->setVisible(false);
+        noTimeline_->setVisible(false);
+    }
 }
 
 void ReviewWindow::computeAnalysis() {
     if (!selected_)
         return;
+    awaitingDuration_ = false;
     const double duration = player_.duration.get();
     auto analysis =
         analyzeSession(selected_->sessionURL, duration > 0 ? std::optional(duration) : std::nullopt);

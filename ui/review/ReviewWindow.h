@@ -57,7 +57,7 @@ private:
     std::optional<SessionRef> selected_;
     SleepIntervalsText intervals_;
     std::shared_ptr<const SessionAnalysis> analysis_;
-    bool selecting_ = false;
+    bool awaitingDuration_ = false; // the log is analysed once the recording's length is known
 
     SessionListPane* list_;
     QStackedWidget* detail_;

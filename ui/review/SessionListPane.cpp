@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPushButton>
 #include <QStyledItemDelegate>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -110,9 +111,8 @@ SessionListPane::SessionListPane(AnnotationStore& store, QWidget* parent) : QWid
     filter_ = new SegmentedControl(filters, this);
     column->addWidget(filter_);
 
-    typeMenu_ = new QToolButton(this);
-    typeMenu_->setPopupMode(QToolButton::InstantPopup);
-    typeMenu_->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    typeMenu_ = new QPushButton(this);
+    typeMenu_->setObjectName(QStringLiteral("typeMenu"));
     auto* menu = new QMenu(typeMenu_);
     auto* types = new QActionGroup(menu);
     auto addType = [&](const QString& text, std::optional<SessionType> type) {

@@ -10,7 +10,7 @@
 #include <vector>
 
 class QListWidget;
-class QToolButton;
+class QPushButton;
 
 namespace mirl::review {
 
@@ -35,7 +35,7 @@ private:
 
     AnnotationStore& store_;
     SegmentedControl* filter_;
-    QToolButton* typeMenu_;
+    QPushButton* typeMenu_;
     QListWidget* list_;
     std::vector<SessionRef> shown_;
     std::optional<std::string> selectedId_;

@@ -98,6 +98,12 @@ void TimelineStrip::paintEvent(QPaintEvent*) {
     background.addRoundedRect(QRectF(rect()), 3, 3);
     painter.fillPath(background, withAlpha(palette().color(QPalette::PlaceholderText), 0.08));
 
+    if (result_.rawSeries.empty() && result_.verdicts.empty()) {
+        // Say so rather than leave a blank strip (the session logged nothing this one reads).
+        painter.setFont(sizedFont(10));
+        painter.setPen(palette().color(QPalette::PlaceholderText));
+        painter.drawText(rect(), Qt::AlignCenter, tr("No events in this session"));
+    }
     if (seriesShown_ && result_.rawSeries.size() >= 2 && duration_ > 0) {
         QPolygonF line;
         const double span = std::max(result_.yMax - result_.yMin, 0.0001);

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 using namespace mirl;
 using namespace std::chrono_literals;
 
@@ -267,6 +269,20 @@ TEST_F(TimerTest, ZeroMinuteTimerFiresAtTheFirstTick) {
     scheduler.advance(1s);
     EXPECT_FALSE(timer.isRunning());
     EXPECT_EQ(events.names().front(), "timer_fired");
+}
+
+TEST_F(TimerTest, AnAbsurdlyLongTimerRunsRatherThanFiringAtOnce) {
+    // INT_MAX minutes is past the clock's 64-bit nanoseconds; the end holds at the clock's end.
+    timer.start(std::numeric_limits<int>::max());
+    scheduler.advance(2s);
+    EXPECT_TRUE(timer.isRunning());
+    EXPECT_GT(*timer.endDate.get(), scheduler.now());
+    timer.cancel();
+    timer.start(30);
+    timer.extend(std::numeric_limits<int>::max());
+    scheduler.advance(3600s);
+    EXPECT_TRUE(timer.isRunning());
+    EXPECT_TRUE(events.named("timer_fired").empty());
 }
 
 TEST_F(TimerTest, RestartReplacesTheRunningTimer) {

@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
+#include <string_view>
 
 using namespace mirl;
 using namespace mirl::classifier;
@@ -58,8 +60,13 @@ double share(const Summary& s, SoundGroup g) {
 TEST(ClassifierDecision, TheModelMatchesTheFeatureList) {
     ASSERT_EQ(model::kInputs, kFeatureCount)
         << "retrain: scripts/classifier/train-model (docs/classifier.md)";
-    for (int i = 0; i < model::kInputs; ++i)
-        EXPECT_EQ(model::kFeatureNames[std::size_t(i)], featureName(Feature(i))) << i;
+    std::set<std::string_view> seen;
+    for (int i = 0; i < model::kInputs; ++i) {
+        const std::string_view name = featureName(Feature(i));
+        EXPECT_FALSE(name.empty()) << "feature " << i << " has no name";
+        EXPECT_TRUE(seen.insert(name).second) << name << " names two features";
+        EXPECT_EQ(model::kFeatureNames[std::size_t(i)], name) << i;
+    }
     const auto vocabulary = soundVocabulary();
     for (auto label : model::kLabels)
         EXPECT_NE(std::find(vocabulary.begin(), vocabulary.end(), label), vocabulary.end())

@@ -1,6 +1,6 @@
 #include "core/settings/SettingsKeys.h"
 #include "detect/OfflineReplay.h"
-#include "tests/support/MemoryAudioReader.h"
+#include "platform/fake/MemoryAudioFileReader.h"
 #include "tests/unit/detect/DetectorWorld.h"
 
 #include <gtest/gtest.h>
@@ -352,7 +352,7 @@ TEST(SleepDetectorReplayTest, LiveDetectorAndReplayWriteTheSameDetectionRecords)
     VirtualScheduler replayClock;
     RecordingEventSink replayed;
     OfflineReplay replay(replayClock, replayed, std::make_unique<ScriptedSoundClassifier>(scriptedNight));
-    MemoryAudioReader reader(night, rate);
+    MemoryAudioFileReader reader(night, rate);
     replay.run(reader);
 
     VirtualScheduler clock;

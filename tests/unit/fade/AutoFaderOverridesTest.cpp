@@ -266,6 +266,38 @@ TEST_F(OverrideTest, AutopilotTogglesDuringAFade) {
     EXPECT_EQ(fader.volume.get(), 25);
 }
 
+TEST_F(OverrideTest, SwitchingTheAutopilotBackOnStartsTheChannelAfresh) {
+    fadeForAnHour();
+    // Ambiance: override, resume at 22:05, override again: given up.
+    fader.userOverrodeAmbiance("slider", 0.1);
+    advanceTo(at(22, 10));
+    fader.userOverrodeAmbiance("slider", 0.05);
+    ASSERT_FALSE(fader.ambianceAutopilot.get());
+    // Volume: a lowering resumes at the next tick, so a second one gives it up too.
+    fader.userOverrodeVolume("system_keys", 30);
+    advance(2s);
+    fader.userOverrodeVolume("system_keys", 25);
+    ASSERT_FALSE(fader.volumeAutopilot.get());
+
+    advanceTo(at(22, 11));
+    fader.setAmbianceAutopilot(true);
+    fader.setVolumeAutopilot(true);
+    events.clear();
+    fader.userOverrodeAmbiance("slider", 0.2);
+    fader.userOverrodeVolume("system_keys", 20);
+    EXPECT_TRUE(fader.ambianceAutopilot.get()) << "the next override pauses as a first one does";
+    EXPECT_TRUE(fader.volumeAutopilot.get());
+    EXPECT_EQ(fader.ambianceResumeAt(), at(22, 16));
+    EXPECT_EQ(events.names(), (std::vector<std::string>{"autofader_ambiance_override_plateau",
+                                                        "autofader_volume_override_plateau"}));
+
+    // Switching on a channel that is on already changes nothing: escalation still applies.
+    advanceTo(at(22, 16));
+    fader.setAmbianceAutopilot(true);
+    fader.userOverrodeAmbiance("slider", 0.1);
+    EXPECT_FALSE(fader.ambianceAutopilot.get());
+}
+
 TEST_F(OverrideTest, FadeBegunDuringAPauseAppliesOnceThePauseEnds) {
     arm(60, 40);
     fader.userOverrodeAmbiance("slider", 0.3); // armed, no fade yet: the override alone fades

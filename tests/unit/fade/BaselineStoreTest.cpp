@@ -29,15 +29,15 @@ struct BaselineWorld : test::OverlayWorld<FakeOverlaySurfaces> {
 
 TEST(BaselineStore, CapturesOnlyTheFirstVolume) {
     BaselineWorld w;
-    w.baseline.captureInitialVolume(40);
-    w.baseline.captureInitialVolume(12);
+    EXPECT_TRUE(w.baseline.captureInitialVolume(40));
+    EXPECT_TRUE(w.baseline.captureInitialVolume(12));
     EXPECT_EQ(w.baseline.initialVolume(), 40);
     EXPECT_EQ(w.restoreState.parts["volume"]["percent"], 40);
 }
 
 TEST(BaselineStore, FullRestorePutsEverythingBack) {
     BaselineWorld w;
-    w.baseline.captureInitialVolume(40);
+    EXPECT_TRUE(w.baseline.captureInitialVolume(40));
     w.overlay.apply(0.2, 0.7);
     w.volume.volume = 12;
     w.baseline.restore("timer_fired_before_sleep");
@@ -71,7 +71,7 @@ TEST(BaselineStore, NightWakeRestoresPartially) {
     for (const Row& row : {Row{"even sum", 12, 40, 26}, Row{"odd sum rounds down", 13, 40, 26},
                            Row{"louder now", 60, 41, 50}}) {
         BaselineWorld w(at(23, 30)); // no light sensor: the clock says night
-        w.baseline.captureInitialVolume(row.baseline);
+        EXPECT_TRUE(w.baseline.captureInitialVolume(row.baseline));
         w.volume.volume = row.current;
         w.baseline.restoreContextual("system_did_wake");
         ASSERT_EQ(w.volume.writes.size(), 1u) << row.name;
@@ -99,7 +99,7 @@ TEST(BaselineStore, NightWakeWithoutBaselineLeavesTheVolume) {
 TEST(BaselineStore, DaylightWakeRestoresFully) {
     BaselineWorld w(at(23, 30));
     w.probes.lux = 120.0;
-    w.baseline.captureInitialVolume(40);
+    EXPECT_TRUE(w.baseline.captureInitialVolume(40));
     w.overlay.apply(0.2, 0.7);
     w.baseline.restoreContextual("system_did_wake");
     EXPECT_EQ(w.events.names(), (std::vector<std::string>{"brightness_applied", "baseline_restore_contextual",
@@ -110,4 +110,46 @@ TEST(BaselineStore, DaylightWakeRestoresFully) {
     EXPECT_EQ(w.volume.volume, 40);
     EXPECT_TRUE(w.surfaces.shown().empty());
     EXPECT_FALSE(w.baseline.initialVolume());
+}
+
+TEST(BaselineStore, AVolumeTheSoundServerCouldNotTakeIsSetWhenItReturns) {
+    BaselineWorld w;
+    EXPECT_TRUE(w.baseline.captureInitialVolume(40));
+    w.volume.volume = 12;
+    w.volume.setServerUp(false);
+    w.baseline.restore("timer_fired_before_sleep");
+    EXPECT_EQ(w.volume.volume, 12);
+    EXPECT_EQ(w.baseline.pendingVolume(), 40);
+    EXPECT_EQ(w.restoreState.parts["volume"]["percent"], 40) << "still recorded for a crash";
+    EXPECT_EQ(w.events.named("baseline_volume_pending").back(), (nlohmann::json{{"volume", 40}}));
+
+    w.volume.setServerUp(true);
+    EXPECT_EQ(w.volume.volume, 40);
+    EXPECT_EQ(w.volume.writes.back().source, "baseline_restore");
+    EXPECT_FALSE(w.baseline.pendingVolume());
+    EXPECT_FALSE(w.restoreState.holds(restore_parts::volume));
+    const auto writes = w.volume.writes.size();
+    w.volume.setServerUp(true);
+    EXPECT_EQ(w.volume.writes.size(), writes) << "put back once";
+}
+
+TEST(BaselineStore, ASessionStartedMeanwhileTakesThePendingVolumeAsItsBaseline) {
+    BaselineWorld w;
+    EXPECT_TRUE(w.baseline.captureInitialVolume(40));
+    w.volume.setServerUp(false);
+    w.baseline.restore("timer_fired_before_sleep");
+    EXPECT_TRUE(w.baseline.captureInitialVolume(50)) << "50: the stand-in read while the server is away";
+    EXPECT_EQ(w.baseline.initialVolume(), 40);
+    w.volume.setServerUp(true);
+    EXPECT_NE(w.volume.volume, 40) << "not in the middle of the session";
+    w.baseline.restore("user_cancelled_timer");
+    EXPECT_EQ(w.volume.volume, 40);
+    EXPECT_TRUE(w.restoreState.parts.empty());
+}
+
+TEST(BaselineStore, ABaselineThatCannotBeRecordedIsReported) {
+    BaselineWorld w;
+    w.restoreState.failing = true;
+    EXPECT_FALSE(w.baseline.captureInitialVolume(40)) << "the caller must leave the volume alone";
+    EXPECT_EQ(w.baseline.initialVolume(), 40) << "held all the same, so the normal restore puts it back";
 }

@@ -79,10 +79,47 @@ TEST(BrightnessController, UnreadableDisplaysGiveSevenTenths) {
     EXPECT_FLOAT_EQ(w.controller.getBrightness(), 0.7f);
     w.controller.apply(1.0);
     EXPECT_FLOAT_EQ(*w.controller.savedLevel(), 0.7f);
-    EXPECT_NEAR(w.backlight.writes.back(), 0.14f, 1e-6);
-    EXPECT_EQ(w.events.named("brightness_applied").size(), 1u) << "logged even when no display took it";
+    EXPECT_TRUE(w.backlight.levelWrites.empty()) << "a display nothing was read from is not changed";
+    EXPECT_NEAR(w.events.named("brightness_applied").at(0)["target"].get<double>(), 0.14, 1e-6)
+        << "logged even when no display took it";
     EXPECT_FALSE(w.restoreState.holds(restore_parts::backlight))
         << "the stand-in is nobody's level to restore";
+}
+
+TEST(BrightnessController, EachDisplayIsDimmedAndRestoredFromItsOwnLevel) {
+    BrightnessWorld w;
+    w.backlight.level = 0.5f;                     // the panel at half
+    w.backlight.others = {{"ddc:monitor", 1.0f}}; // a monitor at full
+    w.controller.apply(0.75);
+    EXPECT_NEAR(w.backlight.level, 0.2f, 1e-6);
+    EXPECT_NEAR(*w.backlight.levelOf("ddc:monitor"), 0.4f, 1e-6);
+    const auto recorded = w.restoreState.parts["backlight"]["displays"];
+    ASSERT_EQ(recorded.size(), 2u);
+    EXPECT_EQ(recorded[1]["id"], "ddc:monitor");
+    EXPECT_NEAR(recorded[1]["level"].get<double>(), 1.0, 1e-6);
+
+    // A monitor that answers only later (still being detected) is captured before its first change.
+    w.backlight.others.push_back({"ddc:late", 0.6f});
+    w.controller.apply(0.75);
+    EXPECT_NEAR(*w.backlight.levelOf("ddc:late"), 0.24f, 1e-6);
+    EXPECT_EQ(w.restoreState.parts["backlight"]["displays"].size(), 3u);
+
+    w.controller.restore();
+    EXPECT_FLOAT_EQ(w.backlight.level, 0.5f);
+    EXPECT_FLOAT_EQ(*w.backlight.levelOf("ddc:monitor"), 1.0f) << "not the panel's level";
+    EXPECT_FLOAT_EQ(*w.backlight.levelOf("ddc:late"), 0.6f);
+    EXPECT_FALSE(w.restoreState.holds(restore_parts::backlight));
+}
+
+TEST(BrightnessController, ADisplayWhoseLevelCannotBeRecordedIsLeftAlone) {
+    BrightnessWorld w;
+    w.restoreState.failing = true;
+    w.controller.apply(0.75);
+    EXPECT_FLOAT_EQ(w.backlight.level, 0.8f);
+    EXPECT_TRUE(w.backlight.levelWrites.empty());
+    w.restoreState.failing = false; // space again: the next tick dims
+    w.controller.apply(0.75);
+    EXPECT_NEAR(w.backlight.level, 0.32f, 1e-6);
 }
 
 TEST(BrightnessController, DetectOverrideAcceptsAUserChangeOnce) {
@@ -169,10 +206,12 @@ TEST(BrightnessController, KeepsTheBaseInTheRestoreStateBeforeTheFirstWrite) {
         bool heldAtFirstWrite = false;
         int writes = 0;
         std::optional<float> readLevel() override { return 0.6f; }
-        bool writeLevel(float) override {
+        bool writeLevel(float) override { return false; }
+        std::vector<DisplayLevel> readLevels() override { return {{"panel", 0.6f}}; }
+        std::vector<std::string> writeLevels(const std::vector<DisplayLevel>& levels) override {
             if (writes++ == 0)
                 heldAtFirstWrite = state->holds(restore_parts::backlight);
-            return true;
+            return {levels.front().id};
         }
     } backlight;
     MemorySettingsStore store;
@@ -183,7 +222,8 @@ TEST(BrightnessController, KeepsTheBaseInTheRestoreStateBeforeTheFirstWrite) {
     BrightnessController controller(backlight, settings, events, state);
     controller.apply(0.5);
     EXPECT_TRUE(backlight.heldAtFirstWrite);
-    EXPECT_NEAR(state.parts["backlight"]["level"].get<double>(), 0.6, 1e-6);
+    EXPECT_EQ(state.parts["backlight"]["displays"][0]["id"], "panel");
+    EXPECT_NEAR(state.parts["backlight"]["displays"][0]["level"].get<double>(), 0.6, 1e-6);
     controller.restore();
     EXPECT_FALSE(state.holds(restore_parts::backlight));
     controller.restore();

@@ -76,6 +76,16 @@ TEST_F(AnnotationStoreTest, ListsSessionLogsNewestFirstWithTheirRecordings) {
     EXPECT_EQ(sessions[1].sessionURL, root / "sessions" / "session-2026-12-03-2300.jsonl");
 }
 
+TEST_F(AnnotationStoreTest, ALogDatedBeyondTheClocksRangeIsTheNewestNotTheOldest) {
+    touch("sessions/session-2026-12-01-2200.jsonl", "{}\n", t0 - 96h);
+    const fs::path future = touch("sessions/session-3000-01-01-0000.jsonl");
+    timespec times[2] = {{32503680000, 0}, {32503680000, 0}}; // past 64-bit nanoseconds
+    ASSERT_EQ(::utimensat(AT_FDCWD, future.c_str(), times, 0), 0);
+    AnnotationStore store(clock, root);
+    EXPECT_EQ(ids(store.sessions.get()), (std::vector<std::string>{"3000-01-01-0000", "2026-12-01-2200"}));
+    EXPECT_EQ(store.sessions.get()[0].date, TimePoint::max());
+}
+
 TEST_F(AnnotationStoreTest, ANewLogAppearsAtTheNextRefresh) {
     AnnotationStore store(clock, root);
     EXPECT_TRUE(store.sessions.get().empty());
@@ -166,6 +176,24 @@ TEST_F(AnnotationStoreTest, AnUnreadableAnnotationFileGivesNoAnnotationsAndKeeps
     EXPECT_EQ(store.sessions.get().size(), 1u);
     EXPECT_TRUE(store.existingAnnotations.get().empty());
     EXPECT_FALSE(store.saveAnnotation("2026-12-05-2200", SessionType::night, "", 3, ""));
+}
+
+TEST_F(AnnotationStoreTest, AnAnnotationFileThatIsNoFileNeitherHangsNorIsWrittenThrough) {
+    touch("sessions/session-2026-12-05-2200.jsonl");
+    const fs::path victim = tmp.path() / "victim";
+    std::ofstream(victim) << "precious\n";
+    for (const char* kind : {"fifo", "link"}) {
+        fs::remove(root / "annotations.jsonl");
+        if (std::string(kind) == "fifo")
+            ASSERT_EQ(::mkfifo((root / "annotations.jsonl").c_str(), 0600), 0);
+        else
+            fs::create_symlink(victim, root / "annotations.jsonl");
+        AnnotationStore store(clock, root); // a FIFO used to block here for good
+        EXPECT_EQ(store.sessions.get().size(), 1u) << kind;
+        EXPECT_TRUE(store.existingAnnotations.get().empty()) << kind;
+        EXPECT_FALSE(store.saveAnnotation("2026-12-05-2200", SessionType::night, "", 3, "")) << kind;
+        EXPECT_EQ(test::readFile(victim), "precious\n") << kind;
+    }
 }
 
 TEST_F(AnnotationStoreTest, Filters) {

@@ -58,6 +58,11 @@ protected:
         players.durations[path] = playerSeconds;
         return path;
     }
+    /// Runs the player's opening, queued first, and hands the player to the model.
+    void openPlayer() {
+        executor.runNext();
+        scheduler.runDue();
+    }
     void finishAnalysis() {
         while (!executor.tasks.empty())
             executor.runNext();
@@ -68,10 +73,16 @@ protected:
 
 } // namespace
 
-TEST_F(AudioPlayerModelTest, LoadingPlaysAtOnceAndPicturesWhenTheAnalysisIsBack) {
+TEST_F(AudioPlayerModelTest, LoadingOpensThePlayerThenPicturesInTheBackground) {
     const auto path = file("audio-a.m4a", 16000 * 60, 59.5);
     model->load(path);
     EXPECT_EQ(model->url.get(), path);
+    EXPECT_TRUE(model->isLoading.get());
+    EXPECT_TRUE(players.logs.empty()) << "nothing opens on the main thread";
+    EXPECT_FALSE(model->canPlay());
+    ASSERT_EQ(executor.tasks.size(), 2u);
+
+    openPlayer();
     EXPECT_TRUE(model->isLoading.get());
     EXPECT_TRUE(model->canPlay());
     EXPECT_DOUBLE_EQ(model->duration.get(), 59.5); // the player's, until the analysis knows better
@@ -158,6 +169,7 @@ TEST_F(AudioPlayerModelTest, TheEndOfPlaybackStopsTheTickerAndKeepsThePlayhead) 
 
 TEST_F(AudioPlayerModelTest, UnloadClearsEverythingAndDropsTheAnalysisOnItsWay) {
     model->load(file("audio-a.m4a", 16000 * 10, 10));
+    openPlayer();
     model->togglePlay();
     model->unload();
     EXPECT_TRUE(playerLog().destroyed);
@@ -178,13 +190,19 @@ TEST_F(AudioPlayerModelTest, ALateResultForAnEarlierFileIsDropped) {
     const auto second = file("audio-b.m4a", 16000 * 5, 5);
     model->load(first);
     model->load(second);
-    ASSERT_EQ(executor.tasks.size(), 2u);
-    executor.runNext(); // the first file's analysis ends late
+    ASSERT_EQ(executor.tasks.size(), 4u);
+    executor.runNext(); // the first file's player and analysis end late
+    executor.runNext();
     scheduler.runDue();
     EXPECT_TRUE(model->isLoading.get());
     EXPECT_TRUE(model->peaks.get().empty());
-    EXPECT_DOUBLE_EQ(model->duration.get(), 5);
+    EXPECT_FALSE(model->canPlay());
+    EXPECT_DOUBLE_EQ(model->duration.get(), 0);
+    ASSERT_EQ(players.logs.size(), 1u);
+    EXPECT_TRUE(playerLog(0).destroyed) << "the first file's player goes unused";
     finishAnalysis();
+    EXPECT_TRUE(model->canPlay());
+    EXPECT_EQ(playerLog(1).file, second);
     EXPECT_FALSE(model->isLoading.get());
     EXPECT_DOUBLE_EQ(model->duration.get(), 5);
     EXPECT_EQ(model->peaks.get().size(), 39u); // (80000 - 2048) / 2048 + 1
@@ -194,20 +212,25 @@ TEST_F(AudioPlayerModelTest, AResultAfterTheModelIsGoneIsDropped) {
     model->load(file("audio-a.m4a", 16000 * 5, 5));
     model.reset();
     executor.runNext();
-    EXPECT_EQ(scheduler.pendingCount(), 1u); // the result is on its way to the main thread
-    scheduler.runDue();                      // and reaches nothing
+    executor.runNext();
+    EXPECT_EQ(scheduler.pendingCount(), 2u); // the player and the pictures are on their way
+    scheduler.runDue();                      // and reach nothing
     EXPECT_EQ(scheduler.pendingCount(), 0u);
+    EXPECT_TRUE(playerLog().destroyed);
 }
 
 TEST_F(AudioPlayerModelTest, AFileThePlayerCannotOpenIsStillPictured) {
-    const auto path = file("audio-a.m4a", 16000 * 30, 30);
+    const auto path = file("audio a\u00e9.m4a", 16000 * 30, 30);
     players.failing.insert(path);
     model->load(path);
+    openPlayer();
     EXPECT_FALSE(model->canPlay());
     ASSERT_EQ(console.lines().size(), 1u);
-    EXPECT_EQ(console.lines()[0],
-              "Mirl: AudioPlayer failed to load file://" + path.string() + ": cannot open " + path.string());
-    EXPECT_NE(model->problem.get().find("cannot be played"), std::string::npos);
+    // The location as a file URL: a blank and the bytes of a non-ASCII letter percent-encoded.
+    EXPECT_EQ(console.lines()[0], "Mirl: AudioPlayer failed to load file://" + tmp.path().string() +
+                                      "/audio%20a%C3%A9.m4a: cannot open " + path.string());
+    // The window names the file without its folder.
+    EXPECT_EQ(model->problem.get(), "This recording cannot be played (cannot open audio a\u00e9.m4a).");
     finishAnalysis();
     EXPECT_DOUBLE_EQ(model->duration.get(), 30);
     EXPECT_FALSE(model->peaks.get().empty());
@@ -243,6 +266,7 @@ TEST_F(AudioPlayerModelTest, APartedRecordingPlaysAndPicturesAsOneNight) {
     file("audio-2026-12-05-2253-part2.m4a", 16000 * 10, 10);
     file("audio-2026-12-05-2253-2.m4a", 16000 * 99, 99); // another session's recording
     model->load(first);
+    openPlayer();
     ASSERT_EQ(players.logs.size(), 3u);
     EXPECT_EQ(players.logs[1]->file.filename(), "audio-2026-12-05-2253-part2.m4a");
     EXPECT_DOUBLE_EQ(model->duration.get(), 35);

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <fstream>
 #include <set>
 
@@ -56,6 +58,11 @@ TEST(SessionAnalysisParsing, MissingOrUnreadableFilesGiveNoAnalysis) {
     test::TempDir tmp;
     EXPECT_FALSE(analyzeSession(tmp.path() / "session-none.jsonl"));
     EXPECT_FALSE(analyzeSession(tmp.path())); // a folder
+    // Neither waiting on a FIFO nor reading a device without end.
+    ASSERT_EQ(::mkfifo((tmp.path() / "session-fifo.jsonl").c_str(), 0600), 0);
+    EXPECT_FALSE(analyzeSession(tmp.path() / "session-fifo.jsonl"));
+    std::filesystem::create_symlink("/dev/zero", tmp.path() / "session-zero.jsonl");
+    EXPECT_FALSE(analyzeSession(tmp.path() / "session-zero.jsonl"));
 }
 
 TEST(SessionAnalysisParsing, ReadsAFileAndKeepsEveryValidLineInFileOrder) {

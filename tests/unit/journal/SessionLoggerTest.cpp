@@ -7,6 +7,7 @@
 
 #include <fcntl.h>
 #include <fstream>
+#include <limits>
 #include <map>
 #include <sstream>
 #include <sys/stat.h>
@@ -46,6 +47,13 @@ void setModified(const fs::path& p, TimePoint t) {
     timespec times[2];
     times[0].tv_sec = times[1].tv_sec = ns / 1000000000;
     times[0].tv_nsec = times[1].tv_nsec = ns % 1000000000;
+    ::utimensat(AT_FDCWD, p.c_str(), times, AT_SYMLINK_NOFOLLOW);
+}
+
+void setModifiedSeconds(const fs::path& p, long long seconds) {
+    timespec times[2];
+    times[0].tv_sec = times[1].tv_sec = static_cast<time_t>(seconds);
+    times[0].tv_nsec = times[1].tv_nsec = 0;
     ::utimensat(AT_FDCWD, p.c_str(), times, AT_SYMLINK_NOFOLLOW);
 }
 
@@ -204,6 +212,26 @@ TEST_F(SessionLoggerTest, PruningDeletesOnlyEntriesOlderThanTheCutoff) {
     EXPECT_TRUE(fs::exists(root / "annotations.jsonl"));
 }
 
+TEST_F(SessionLoggerTest, RotationBeyondTheClocksRangeKeepsEverything) {
+    logger.dataFolder();
+    const auto aged = root / "sessions" / "aged.jsonl";
+    const auto farFuture = root / "recordings" / "audio-far-future.m4a"; // a clock set wrong once
+    std::ofstream(aged) << "x";
+    std::ofstream(farFuture) << "x";
+    setModified(aged, clock.now() - std::chrono::hours(24 * 61));
+    setModifiedSeconds(farFuture, 32503680000); // the year 3000, beyond 64-bit nanoseconds
+    // About 106,751 days is where the cutoff's nanoseconds overflow; a user writing a huge
+    // number means "keep for ever".
+    for (int days : {106752, 150000, 200000, 365000, 1000000, std::numeric_limits<int>::max()}) {
+        logger.pruneOldFiles(days);
+        EXPECT_TRUE(fs::exists(aged)) << days;
+        EXPECT_TRUE(fs::exists(farFuture)) << days;
+    }
+    logger.pruneOldFiles(60);
+    EXPECT_FALSE(fs::exists(aged));
+    EXPECT_TRUE(fs::exists(farFuture)) << "a file from the future is not old";
+}
+
 TEST_F(SessionLoggerTest, StampUsesLocalTime) {
     test::LocalZone zone("America/New_York");
     EXPECT_EQ(SessionLogger::sessionStamp(clock.now()), "2026-12-05-1700");
@@ -229,5 +257,11 @@ TEST(Timestamp, FormatsAndParsesMillisecondsCut) {
     EXPECT_EQ(parseTimestamp("2026-12-05T22:00:01.999Z"), VirtualScheduler::defaultStart() + 1999ms);
     EXPECT_FALSE(parseTimestamp("2026-12-05 22:00:01.999Z"));
     EXPECT_FALSE(parseTimestamp("2026-02-30T22:00:01.999Z"));
+    // Years the clock cannot hold are refused rather than wrapped round into another time.
+    EXPECT_FALSE(parseTimestamp("9999-12-31T23:59:59.999Z"));
+    EXPECT_FALSE(parseTimestamp("2262-06-01T00:00:00.000Z"));
+    EXPECT_FALSE(parseTimestamp("0001-01-01T00:00:00.000Z"));
+    ASSERT_TRUE(parseTimestamp("2261-12-31T23:59:59.999+01:00"));
+    EXPECT_GT(*parseTimestamp("2261-12-31T23:59:59.999+01:00"), VirtualScheduler::defaultStart());
     EXPECT_EQ(formatTimestamp(TimePoint{} - 1ms), "1969-12-31T23:59:59.999Z");
 }

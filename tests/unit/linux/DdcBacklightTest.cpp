@@ -57,7 +57,7 @@ struct FakeBus final : DdcBus {
     std::vector<Found> detect() override {
         s->detectGate.pass();
         std::lock_guard lock(s->mutex);
-        return {{"left", 100, s->current[0]}, {"right", 255, s->current[1]}};
+        return {{"left", 100, s->current[0], "DEL-left-1"}, {"right", 255, s->current[1], ""}};
     }
     std::optional<int> read(std::size_t monitor) override {
         std::lock_guard lock(s->mutex);
@@ -129,6 +129,30 @@ TEST(DdcBacklight, WithoutTheLibraryThereAreNoMonitors) {
     EXPECT_TRUE(ddc.monitors().empty());
     EXPECT_FALSE(ddc.readLevel());
     EXPECT_FALSE(ddc.writeLevel(0.5f));
+}
+
+TEST(DdcBacklight, EachMonitorKeepsItsOwnLevelUnderAStableId) {
+    auto bus = std::make_shared<FakeBus::Shared>();
+    bus->detectGate.close();
+    DdcBacklight ddc(std::make_unique<FakeBus>(bus));
+    // The restore at launch, before detection ends: taken for the monitors that may turn up.
+    EXPECT_EQ(ddc.writeLevels({{"ddc:DEL-left-1", 0.5f}, {"backlight:panel", 0.1f}}),
+              std::vector<std::string>{"ddc:DEL-left-1"});
+    bus->detectGate.open();
+    ddc.waitIdle();
+    {
+        std::lock_guard lock(bus->mutex);
+        EXPECT_EQ(bus->writes, (std::vector<std::pair<std::size_t, int>>{{0, 50}}))
+            << "the right one is left alone";
+    }
+    EXPECT_EQ(ddc.readLevels(),
+              (std::vector<DisplayLevel>{{"ddc:DEL-left-1", 0.5f}, {"ddc:right-2", 200.0f / 255}}))
+        << "a monitor without a serial number goes by its model and place";
+    EXPECT_EQ(ddc.writeLevels({{"ddc:right-2", 1.0f}, {"ddc:gone", 0.3f}}),
+              std::vector<std::string>{"ddc:right-2"});
+    ddc.waitIdle();
+    std::lock_guard lock(bus->mutex);
+    EXPECT_EQ(bus->writes.back(), (std::pair<std::size_t, int>{1, 255}));
 }
 
 TEST(DdcBacklight, LearnsTheRoundingOfAMonitorWithFewerLevelsThanItsRange) {

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -73,6 +74,39 @@ TEST(QSettingsStore, HandEditedValuesAreRead) {
     EXPECT_EQ(settings.readInt(keys::fadeIdleThresholdSec, 600), 120);
     EXPECT_FALSE(settings.readBool(keys::fadeAutoEnabled, true));
     EXPECT_EQ(settings.readInt(keys::ambianceVolumeFloorPct, 35), 35);
+}
+
+TEST(QSettingsStore, ASettingsFileThatIsNoFileIsNotOpened) {
+    for (const char* kind : {"fifo", "link"}) {
+        test::TempDir tmp;
+        const fs::path file = tmp.path() / "Mirl.conf";
+        if (std::string(kind) == "fifo")
+            ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+        else
+            fs::create_symlink("/dev/zero", file);
+        RecordingConsole console;
+        QSettingsStore store(file, &console); // a FIFO used to block here for good
+        EXPECT_FALSE(store.persistent()) << kind;
+        ASSERT_EQ(console.lines().size(), 1u) << kind;
+        EXPECT_EQ(console.lines()[0].rfind("Mirl: ignoring the settings file " + file.string(), 0), 0u)
+            << kind;
+        Settings settings(store);
+        EXPECT_EQ(settings.readInt(keys::fadeIdleThresholdSec, 600), 600) << kind;
+        settings.writeInt(keys::fadeIdleThresholdSec, 120);
+        EXPECT_EQ(settings.readInt(keys::fadeIdleThresholdSec, 600), 120) << kind << ": kept for this run";
+        EXPECT_TRUE(fs::is_fifo(fs::symlink_status(file)) || fs::is_symlink(fs::symlink_status(file)))
+            << kind;
+    }
+}
+
+TEST(QSettingsStore, TheSettingsFolderIsTheUsersOnly) {
+    test::TempDir tmp;
+    const fs::path file = tmp.path() / "config" / "Mirl" / "Mirl.conf";
+    QSettingsStore store(file);
+    Settings(store).writeInt(keys::fadeIdleThresholdSec, 120);
+    EXPECT_EQ(fs::status(file.parent_path()).permissions() & fs::perms::all, fs::perms::owner_all);
+    EXPECT_EQ(fs::status(file.parent_path().parent_path()).permissions() & fs::perms::all,
+              fs::perms::owner_all);
 }
 
 TEST(XdgPaths, FollowTheEnvironmentAndFallBackToHome) {

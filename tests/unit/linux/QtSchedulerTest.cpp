@@ -84,3 +84,17 @@ TEST_F(QtSchedulerTest, ReleasedTimerStillFires) {
     scheduler.after(1ms, [&] { ++fired; }).release();
     EXPECT_TRUE(spinUntil([&] { return fired == 1; }));
 }
+
+TEST_F(QtSchedulerTest, WaitsLongerThanOneQtTimerDoNotFireEarly) {
+    // A QTimer counts in int milliseconds (about 24.8 days); longer waits must not wrap round.
+    int fired = 0;
+    auto month = scheduler.after(std::chrono::hours(24 * 30), [&] { ++fired; });
+    auto wrapping =
+        scheduler.after(std::chrono::milliseconds((1LL << 32) + 10), [&] { ++fired; }); // 49.7 days
+    auto endless = scheduler.after(Duration::max(), [&] { ++fired; });
+    auto monthly = scheduler.every(std::chrono::hours(24 * 30), [&] { ++fired; });
+    auto soon = scheduler.after(20ms, [&] { fired += 100; });
+    ASSERT_TRUE(spinUntil([&] { return fired >= 100; }));
+    spinUntil([] { return false; }, 50);
+    EXPECT_EQ(fired, 100);
+}

@@ -105,6 +105,24 @@ TEST(VirtualScheduler, ReleasedHandleKeepsItsTaskAlive) {
     EXPECT_EQ(n, 1);
 }
 
+TEST(VirtualScheduler, SleepingThroughDelaysEveryWaitingTaskAsMonotonicTimersAre) {
+    VirtualScheduler s;
+    const auto start = s.now();
+    std::vector<double> seen;
+    auto tick = s.every(1s, [&] { seen.push_back(secondsBetween(start, s.now())); });
+    auto once = s.after(1500ms, [&] { seen.push_back(-secondsBetween(start, s.now())); });
+    s.advance(1s);
+    EXPECT_EQ(s.nextDue(), start + 1500ms);
+    s.sleepThrough(1h);
+    EXPECT_EQ(secondsBetween(start, s.now()), 3601) << "the clock moved, nothing ran";
+    EXPECT_EQ(seen, std::vector<double>{1});
+    EXPECT_EQ(s.nextDue(), start + 1h + 1500ms);
+    s.advance(1s);
+    EXPECT_EQ(seen, (std::vector<double>{1, -3601.5, 3602}));
+    tick.cancel();
+    EXPECT_FALSE(s.nextDue()) << "cancelled timers are not due";
+}
+
 TEST(SerialQueue, RunsTasksInOrderOnOneOtherThread) {
     SerialQueue q("Mirl.test.queue");
     std::vector<int> order;

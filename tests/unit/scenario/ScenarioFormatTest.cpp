@@ -1,6 +1,10 @@
 #include "app/sim/Scenario.h"
+#include "app/sim/ScenarioRunner.h"
 
 #include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
 
 using namespace mirl;
 using sim::parseScenario;
@@ -68,7 +72,7 @@ TEST(ScenarioFormat, BadInputIsOneLineNamingTheStep) {
         {R"({"until": 10, "untill": 5})", R"(unknown key "untill")"},
         {R"({"until": 10, "timezone": "Mars/Olympus"})", R"("timezone": unknown time zone "Mars/Olympus")"},
         {R"({"until": 10, "start": "tonight"})",
-         R"("start" must be a local date-time like "2026-12-05T22:00:00")"},
+         R"("start" must be a date-time like "2026-12-05T22:00:00" (local) or "2026-12-05T21:00:00Z")"},
         {R"({"until": 10, "system": {"volume": 140}})",
          R"("system" "volume" must be a whole number from 0 to 100)"},
         {R"({"until": 10, "system": {"fan": 1}})", R"(unknown key "system" "fan")"},
@@ -85,4 +89,23 @@ TEST(ScenarioFormat, BadInputIsOneLineNamingTheStep) {
     const auto broken = parseScenario(R"({"until": 10,)");
     EXPECT_EQ(broken.error.rfind("not valid JSON (", 0), 0u) << broken.error;
     EXPECT_EQ(broken.error.find('\n'), std::string::npos);
+}
+
+TEST(ScenarioFormat, StartIsLocalUnlessItNamesItsOffset) {
+    const char* previous = std::getenv("TZ");
+    const std::string saved = previous ? previous : "";
+    ::setenv("TZ", "Europe/Paris", 1);
+    ::tzset();
+    const TimePoint local = sim::scenarioStartTime("2026-12-05T23:00:00");
+    for (const char* same : {"2026-12-05T22:00:00Z", "2026-12-05T23:00:00+01:00",
+                             "2026-12-05 23:00:00.250+0100", "2026-12-05T17:00-05:00", "2026-12-05T23:00"})
+        EXPECT_EQ(sim::scenarioStartTime(same), local) << same;
+    if (previous)
+        ::setenv("TZ", saved.c_str(), 1);
+    else
+        ::unsetenv("TZ");
+    ::tzset();
+    for (const char* bad : {"2026-12-05", "2026-12-05T23:00:00+1", "2026-12-05T23:00:00.Z",
+                            "2026-13-05T23:00", "2026-12-05T23:00:00 UTC", "2026-12-05T23:00:00+15:00"})
+        EXPECT_FALSE(sim::parseScenarioDateTime(bad)) << bad;
 }

@@ -412,6 +412,25 @@ TEST(SessionScenario, QuitPutsTheScreenBackAndKeepsTheVolumeForTheNextLaunch) {
     EXPECT_NE(test::eventNames(run.onlyLog()).back(), "session_end") << "a quit leaves the log open-ended";
 }
 
+TEST(SessionScenario, AHeadsetPluggedInMovesTheVolumeMonitorAndRebuildsTheCapture) {
+    ScenarioRun run(R"({"settings": {"mode.timer_mode": "night", "fade.accelerators_enabled": false},
+                        "system": {"volume": 40},
+                        "steps": [{"at": 0, "do": "start", "minutes": 30},
+                                  {"at": 60, "do": "device_change", "volume": 70}],
+                        "until": 70})");
+    run.finish();
+    const auto lines =
+        test::recordsNamed(run.onlyLog(), {"volume_monitor_device_changed", "audio_pipeline_change",
+                                           "audio_pipeline_restart_begin", "audio_pipeline_restart_ok",
+                                           "volume_system_override_detected"});
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ(nlohmann::json::parse(lines[0])["event"], "volume_monitor_device_changed");
+    EXPECT_EQ(lines[1], R"({"event":"audio_pipeline_change","reason":"default_input_changed"})");
+    EXPECT_EQ(nlohmann::json::parse(lines.back())["event"], "audio_pipeline_restart_ok");
+    EXPECT_EQ(run.state()["final"]["output_device"], 2);
+    EXPECT_EQ(run.world().microphone.starts, 2) << "the capture was rebuilt on the new input";
+}
+
 TEST(SessionScenario, StepsTheComputerCannotTakeAreReported) {
     ScenarioRun run(R"({"steps": [{"at": 5, "do": "alert_sleep_now"}, {"at": 6, "do": "system_wake"},
                                   {"at": 7, "do": "system_sleep"}, {"at": 8, "do": "start", "minutes": 5}],

@@ -1,5 +1,5 @@
 #include "core/session/PreSleepAlertController.h"
-#include "platform/fake/FakeAlertPanel.h"
+#include "core/session/FakeAlertPanel.h"
 #include "runtime/VirtualScheduler.h"
 #include "tests/support/RecordingEventSink.h"
 
