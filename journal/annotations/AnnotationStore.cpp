@@ -2,6 +2,7 @@
 
 #include "journal/DataFolder.h"
 #include "journal/JsonLine.h"
+#include "journal/recording/RecordingParts.h"
 #include "runtime/PrivateFiles.h"
 #include "runtime/WriteAll.h"
 
@@ -235,15 +236,9 @@ void AnnotationStore::deleteSession(const SessionRef& session) {
     fs::remove(session.sessionURL, ec);
     if (session.recordingURL)
         fs::remove(*session.recordingURL, ec);
-    if (root_) {
-        const std::string partPrefix = "audio-" + session.id + "-part";
-        std::vector<fs::path> parts;
-        for (fs::directory_iterator it(*root_ / "recordings", ec), end; !ec && it != end; it.increment(ec))
-            if (startsWith(it->path().filename().string(), partPrefix))
-                parts.push_back(it->path());
-        for (const auto& part : parts)
+    if (root_) // the later parts too, also when the first is gone
+        for (const auto& part : recordingParts(*root_ / "recordings" / ("audio-" + session.id + ".m4a")))
             fs::remove(part, ec);
-    }
     auto remaining = sessions.get();
     std::erase_if(remaining, [&](const SessionRef& s) { return s.id == session.id; });
     sessions.set(std::move(remaining));
