@@ -14,6 +14,8 @@ void WindowFeatureExtractor::computeContext(std::span<const FrameFeatures> conte
     for (const auto& f : context)
         energies.push_back(f.energyDb);
     set(Feature::historyRangeDb, percentile(energies, 0.9) - floorDb);
+    set(Feature::historyPeakDb,
+        energies.empty() ? 0.0f : *std::max_element(energies.begin(), energies.end()) - floorDb);
 
     // Envelope at 6.7 Hz (5-frame means), floored at the room's floor.
     std::vector<float> env;

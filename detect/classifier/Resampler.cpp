@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <numeric>
 
 namespace mirl::classifier {
@@ -15,6 +16,28 @@ constexpr int kMaxPhases = 2048;
 
 double blackman(double x) { // x in [-1, 1]
     return 0.42 + 0.5 * std::cos(kPi * x) + 0.08 * std::cos(2 * kPi * x);
+}
+
+// The dot product of n floats, eight at a time in two independent sums of four lanes (the
+// compiler's vector extension: SSE on any x86-64, NEON on ARM), the rest one by one.
+float dot(const float* a, const float* b, int n) {
+    using Lanes = float __attribute__((vector_size(16)));
+    Lanes s0{}, s1{};
+    int k = 0;
+    for (; k + 8 <= n; k += 8) {
+        Lanes a0, a1, b0, b1;
+        std::memcpy(&a0, a + k, sizeof a0); // unaligned loads
+        std::memcpy(&a1, a + k + 4, sizeof a1);
+        std::memcpy(&b0, b + k, sizeof b0);
+        std::memcpy(&b1, b + k + 4, sizeof b1);
+        s0 += a0 * b0;
+        s1 += a1 * b1;
+    }
+    const Lanes s = s0 + s1;
+    float sum = (s[0] + s[1]) + (s[2] + s[3]);
+    for (; k < n; ++k)
+        sum += a[k] * b[k];
+    return sum;
 }
 } // namespace
 
@@ -66,17 +89,7 @@ void Resampler::push(std::span<const float> input, std::vector<float>& out) {
         const std::int64_t first = base - half_ + 1;
         float acc = 0;
         if (first >= historyStart_) {
-            const float* x = &history_[std::size_t(first - historyStart_)];
-            float part[8] = {}; // independent sums let the compiler vectorise the dot product
-            int k = 0;
-            for (; k + 8 <= taps_; k += 8) {
-                for (int j = 0; j < 8; ++j)
-                    part[j] += row[k + j] * x[k + j];
-            }
-            for (; k < taps_; ++k)
-                acc += row[k] * x[k];
-            for (float p : part)
-                acc += p;
+            acc = dot(row, &history_[std::size_t(first - historyStart_)], taps_);
         } else { // the kernel reaches before the stream's first sample: zeros there
             for (int k = 0; k < taps_; ++k) {
                 const std::int64_t idx = first + k;

@@ -27,28 +27,41 @@ std::vector<double> SoundDecision::probabilities(const FeatureVector& features) 
         z[std::size_t(i)] =
             std::clamp((v - model::kMean[std::size_t(i)]) / model::kScale[std::size_t(i)], -kClip, kClip);
     }
-    std::array<float, model::kHidden1> h1{};
-    for (int j = 0; j < model::kHidden1; ++j) {
-        float s = model::kB1[std::size_t(j)];
-        for (int i = 0; i < model::kInputs; ++i)
-            s += model::kW1[std::size_t(j * model::kInputs + i)] * z[std::size_t(i)];
-        h1[std::size_t(j)] = std::tanh(s);
+    // Every member's logits, averaged; then the per-class calibration fitted on the development set.
+    std::array<double, model::kClasses> logits{};
+    for (int m = 0; m < model::kMembers; ++m) {
+        const float* w1 = model::kW1.data() + std::size_t(m) * model::kHidden1 * model::kInputs;
+        const float* b1 = model::kB1.data() + std::size_t(m) * model::kHidden1;
+        const float* w2 = model::kW2.data() + std::size_t(m) * model::kHidden2 * model::kHidden1;
+        const float* b2 = model::kB2.data() + std::size_t(m) * model::kHidden2;
+        const float* w3 = model::kW3.data() + std::size_t(m) * model::kClasses * model::kHidden2;
+        const float* b3 = model::kB3.data() + std::size_t(m) * model::kClasses;
+        std::array<float, model::kHidden1> h1{};
+        for (int j = 0; j < model::kHidden1; ++j) {
+            float s = b1[j];
+            for (int i = 0; i < model::kInputs; ++i)
+                s += w1[j * model::kInputs + i] * z[std::size_t(i)];
+            h1[std::size_t(j)] = std::tanh(s);
+        }
+        std::array<float, model::kHidden2> h2{};
+        for (int j = 0; j < model::kHidden2; ++j) {
+            float s = b2[j];
+            for (int i = 0; i < model::kHidden1; ++i)
+                s += w2[j * model::kHidden1 + i] * h1[std::size_t(i)];
+            h2[std::size_t(j)] = std::tanh(s);
+        }
+        for (int c = 0; c < model::kClasses; ++c) {
+            double s = b3[c];
+            for (int j = 0; j < model::kHidden2; ++j)
+                s += double(w3[c * model::kHidden2 + j]) * h2[std::size_t(j)];
+            logits[std::size_t(c)] += s / model::kMembers;
+        }
     }
-    std::array<float, model::kHidden2> h2{};
-    for (int j = 0; j < model::kHidden2; ++j) {
-        float s = model::kB2[std::size_t(j)];
-        for (int i = 0; i < model::kHidden1; ++i)
-            s += model::kW2[std::size_t(j * model::kHidden1 + i)] * h1[std::size_t(i)];
-        h2[std::size_t(j)] = std::tanh(s);
-    }
-    // Logits, then the per-class calibration fitted on the development set.
     std::vector<double> p(model::kClasses);
     double top = -1e30;
     for (int c = 0; c < model::kClasses; ++c) {
-        double s = model::kB3[std::size_t(c)];
-        for (int j = 0; j < model::kHidden2; ++j)
-            s += double(model::kW3[std::size_t(c * model::kHidden2 + j)]) * h2[std::size_t(j)];
-        s = s * model::kCalibrationScale + model::kCalibrationBias[std::size_t(c)];
+        const double s =
+            logits[std::size_t(c)] * model::kCalibrationScale + model::kCalibrationBias[std::size_t(c)];
         p[std::size_t(c)] = s;
         top = std::max(top, s);
     }
@@ -114,13 +127,15 @@ void SoundDecision::applyGuards(const FeatureVector& x, std::vector<double>& p) 
     // transients.) Nor does a floor hold a breath or a snore when no breathing rhythm or swing
     // is around; with breaths around, the pause between two is left to the model too (the
     // phase logic counts breathing and silence alike).
-    if (atFloor && f(Feature::historyRangeDb) < kContextEventDb)
+    const bool contextQuiet = f(Feature::historyPeakDb) < kContextEventDb;
+    if (atFloor && contextQuiet)
         moveToSilence(p, {"bird", "animal", "other"});
     if (atFloor && f(Feature::breathRhythm) < kRhythmHeard && f(Feature::slowSwing) < kSwingHeardDb)
         moveToSilence(p, {"snoring", "breathing"});
     // Speech, music and activity pause, and a pause right after keys or words belongs to them;
-    // without any transient in the steady context the quiet window is just quiet.
-    if (atFloor && f(Feature::historyOnsetRate) < kActiveOnsetRate)
+    // with neither a transient nor anything louder in the steady context the quiet window is
+    // just quiet.
+    if (atFloor && contextQuiet && f(Feature::historyOnsetRate) < kActiveOnsetRate)
         moveToSilence(p, {"speech", "whispering", "chatter", "typing", "footsteps", "laughter", "music"});
     // Keys and steps are transients: with none in the window and none in the last 12 s, a low
     // thud-like sound is something else (a snore, a breath).

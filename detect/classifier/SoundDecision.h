@@ -7,8 +7,8 @@
 
 namespace mirl::classifier {
 
-/// Turns a window's features into labels with confidences, highest first: a small
-/// perceptron (standardised features, two tanh layers, softmax) trained by
+/// Turns a window's features into labels with confidences, highest first: a small ensemble
+/// of perceptrons (standardised features, two tanh layers each, logits averaged, softmax) trained by
 /// scripts/classifier/train-model, with a per-class calibration of its logits fitted on the
 /// development set, so that its probabilities can serve as confidences.
 class SoundDecision {
@@ -23,8 +23,9 @@ public:
     static constexpr float kQuietRoomDb = -48.0f;
     /// Transients per second over the steady context from which someone counts as active.
     static constexpr float kActiveOnsetRate = 0.25f;
-    /// Range of the context's frame energies above its floor (dB) from which something happened.
-    static constexpr float kContextEventDb = 6.0f;
+    /// Loudest frame of the steady context above its floor (dB) from which something happened
+    /// there: sparse calls or knocks leave most of the context at the floor.
+    static constexpr float kContextEventDb = 10.0f;
     /// Breathing rhythm and slow swing (dB) of the context from which breaths may be around.
     static constexpr float kRhythmHeard = 0.4f;
     static constexpr float kSwingHeardDb = 4.0f;

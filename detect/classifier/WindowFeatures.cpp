@@ -59,7 +59,8 @@ std::string_view featureName(Feature f) {
                                                                    "slow_swing_db",
                                                                    "history_onset_rate",
                                                                    "history_low_peak_db",
-                                                                   "history_voiced"});
+                                                                   "history_voiced",
+                                                                   "history_peak_db"});
     static_assert(names.size() == kFeatureCount, "every feature needs its name");
     const int i = int(f);
     return i >= 0 && i < kFeatureCount ? names[std::size_t(i)] : std::string_view("?");

@@ -48,6 +48,7 @@ enum class Feature : int {
     historyOnsetRate, // sharp energy rises per second over the steady context
     historyLowPeakDb, // 90th percentile of the below-500 Hz level over the steady context, above the floor
     historyVoiced,    // share of clearly voiced frames over the steady context
+    historyPeakDb,    // loudest frame of the steady context above its floor: did anything happen?
     count
 };
 inline constexpr int kFeatureCount = int(Feature::count);

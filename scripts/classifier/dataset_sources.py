@@ -24,6 +24,12 @@ HELD_OUT = {
 }
 
 
+# Projects whose recordings the held-out packages hold: a file that a package's copyright file
+# says comes from one of them is a copy of held-out material and is not used.
+HELD_OUT_PROJECTS = r"wesnoth|minetest|openarena|nexuiz|hedgewars|tux ?paint|gcompris|frozen.?bubble|lincity|lugaru|" \
+    r"megaglest|openclonk|openttd|pekka.?kana|scorched ?3d|sonic.?pi|ufo.?ai|bucklespring|pomodoro|lmms"
+
+
 def is_held_out(package):
     return (package in HELD_OUT or package.startswith("wesnoth") or package.startswith("asterisk-core-sounds-en")
             or package.startswith("asterisk-core-sounds-es"))
@@ -46,6 +52,13 @@ PACKAGES = {
     "freedroid-data": ("1.0.2+cvs040112-7", "train", "GPL-2+", "electronic game noises"),
     "heroes-sound-effects": ("1.0-6", "train", "GPL-2+", "crowds, clocks, game noises"),
     "pysiogame": ("4.20.01-1", "train", "GPL-3+", "mouse clicks, whistles, interface noises"),
+    "ardentryst": ("1.71-9", "train", "GPL-3+ (sounds: see its copyright)", "footsteps of two characters on four grounds, game music"),
+    "kajongg": ("4:22.12.3-1", "train", "GPL-2+", "tile names spoken by eight voices, English and German, full band"),
+    "tuxfootball": ("0.3.1-7", "train", "GPL-2+", "a football crowd cheering, booing and gasping; whistles, kicks, beeps"),
+    "fretsonfire-songs-muldjord": ("2.dfsg-2.1", "train", "CC-BY-SA-3.0", "metal songs with singing"),
+    "supertuxkart-data": ("1.4+dfsg-2", "train", "GPL-3+ / CC-BY-SA (see its copyright)", "a cow, sheep, tropical birds, an airport announcement, game noises, music"),
+    "simutrans-pak64": ("121.0-1", "train", "Artistic", "a horse"),
+    "asterisk-prompt-it-menardi-wav": ("1:1.4.22+mm20110907-3.1", "train", "CC-BY-SA-3.0 (Italian)", "Italian telephone prompts, one female voice, 8 kHz"),
     # development
     "asterisk-prompt-es-co": ("0.20070403-2.1", "dev", "GPL-2+", "Colombian Spanish telephone prompts, GSM, 8 kHz"),
     "asterisk-core-sounds-it-wav": ("1.6.1-1", "dev", "CC-BY-SA-3.0", "Italian telephone prompts, 8 kHz"),
@@ -59,6 +72,10 @@ PACKAGES = {
     "freedink-data": ("1.08.20190120-2", "dev", "GPL-3+", "a bird, stairs, doors, punches, game noises"),
     "pingus-data": ("0.7.6-5.1", "dev", "GPL-2+", "interface and game noises"),
     "tuxtype-data": ("1.8.3-5.1", "dev", "GPL-2", "a cheering crowd, running steps, game noises"),
+    "flare-game": ("1.14-1", "dev", "CC-BY-SA-3.0 (see its copyright)", "footsteps on five grounds, songbirds, an owl, ravens, game music and noises"),
+    "unknown-horizons": ("2019.1-6", "dev", "GPL-2+ / CC-BY-SA (see its copyright)", "a sheep field, a narrator in three languages, music, building noises"),
+    "fretsonfire-songs-sectoid": ("1.dfsg-3.1", "dev", "Expat", "rock songs with singing"),
+    "freedroidrpg-data": ("1.0-1", "dev", "GPL-2+", "a player's spoken comments, a footstep, music, game noises"),
 }
 
 KTUBERLING_DEV_LANGUAGES = "ca|el|gl|sl|sr|sr@latin|sr@ijekavian|sr@ijekavianlatin|sv|ro|pt|ga|fi|wa"
@@ -70,6 +87,11 @@ RULES = [
     ("asterisk-core-sounds-fr-wav", r"/sounds/fr_CA_f_June/.*\.wav$", "speech"),
     ("asterisk-core-sounds-ru-wav", r"/sounds/ru_RU_f_IvrvoiceRU/.*\.wav$", "speech"),
     ("asterisk-core-sounds-it-wav", r"/sounds/it_IT_m_Carlo/.*\.wav$", "speech"),
+    ("asterisk-prompt-it-menardi-wav", r"/sounds/it_IT_f_Menardi/.*\.wav$", "speech"),
+    ("kajongg", r"/kajongg/voices/.*\.ogg$", "speech"),
+    ("unknown-horizons", r"/audio/voice/.*\.ogg$", "speech"),
+    ("freedroidrpg-data", r"/sound/effects/tux_ingame_comments/.*\.ogg$", "speech"),
+    ("supertuxkart-data", r"/sfx/sara_airport_pa\.ogg$", "speech"),
     ("asterisk-prompt-fr-armelle", r"/sounds/fr/.*\.gsm$", "speech"),
     ("asterisk-prompt-es-co", r"/sounds/es/.*\.gsm$", "speech"),
     ("fillets-ng-data-cs", r"/sound/[^/]+/cs/.*\.ogg$", "speech"),
@@ -85,6 +107,13 @@ RULES = [
     ("drascula-music", r"/drascula/audio/.*\.ogg$", "music"),
     ("asterisk-moh-opsound-wav", r"/moh/.*\.wav$", "music"),
     ("warmux-data", r"/warmux/music/.*\.ogg$", "music"),
+    ("ardentryst", r"/ardentryst/Music/.*\.ogg$", "music"),
+    ("fretsonfire-songs-muldjord", r"/songs/.*/song\.ogg$", "music"),
+    ("fretsonfire-songs-sectoid", r"/songs/.*/song\.ogg$", "music"),
+    ("supertuxkart-data", r"/data/music/.*\.ogg$", "music"),
+    ("flare-game", r"/fantasycore/music/[a-z_]*_theme\.ogg$", "music"),
+    ("unknown-horizons", r"/audio/music/.*\.ogg$", "music"),
+    ("freedroidrpg-data", r"/sound/music/.*\.ogg$", "music"),
     ("widelands-data", r"/sound/animals/bird.*\.ogg$", "bird"),
     ("widelands-data", r"/sound/animals/.*\.ogg$", "animal"),
     ("widelands-data", r"/sound/farm/(sheep|horse|ox|donkey|farm_animal).*\.ogg$", "animal"),
@@ -92,11 +121,20 @@ RULES = [
     ("0ad-data", r"/fauna/(animal|death|attack)/.*(chicken|peacock|flamingo|bird|duck).*\.ogg$", "bird"),
     ("0ad-data", r"/fauna/(animal|death|attack)/.*\.ogg$", "animal"),  # not /movement/ (hooves)
     ("freedink-data", r"/Sound/bird1\.wav$", "bird"),
+    ("supertuxkart-data", r"/sfx/exotic-birds.*\.ogg$", "bird"),
+    ("supertuxkart-data", r"/tracks/[^/]+/(cow|sheep)\.ogg$", "animal"),
+    ("simutrans-pak64", r"/sound/horse\.wav$", "animal"),
+    ("flare-game", r"/soundfx/environment/(bird_twitter|forest_owl|raven)_loop\.ogg$", "bird"),
+    ("unknown-horizons", r"/audio/sounds/sheepfield\.ogg$", "animal"),
     ("teeworlds-data", r"/audio/foley_(foot|land|dbljump|body_impact).*\.wv$", "footsteps"),
     ("teeworlds-data", r"/audio/(sfx|wp|hook)_.*\.wv$", "other"),
     ("warmux-data", r"/misc/step\.ogg$", "footsteps"),
     ("tuxtype-data", r"/sounds/run\.wav$", "footsteps"),
     ("freedink-data", r"/Sound/(stairs|open|punch)\.wav$", "footsteps"),
+    ("ardentryst", r"/Sounds/(NYX|PYR)/[A-Z]+_STEP_.*\.ogg$", "footsteps"),
+    ("flare-game", r"/soundfx/steps/step_.*\.ogg$", "footsteps"),
+    ("freedroidrpg-data", r"/sound/effects/tux_footstep\.ogg$", "footsteps"),
+    ("tuxfootball", r"/sound/crowd(cheer|boo|ooh)\.wav$", "chatter"),
     ("pysiogame", r"/sounds/188043__antumdeluge__mouse\.ogg$", "typing"),
     ("heroes-sound-effects", r"/sfx/foule[12]\.wav$", "chatter"),
     ("tuxtype-data", r"/sounds/cheer\.wav$", "chatter"),
@@ -106,5 +144,10 @@ RULES = [
     ("freedink-data", r"/Sound/(arrow|axe|bhit|bow1|burn|fire|gold|high2|save|secret|sel1|swing|sword2)\.wav$", "other"),
     ("pingus-data", r"/sounds/(chink|digger|plop|plop2|splash|tick|ting)\.wav$", "other"),
     ("tuxtype-data", r"/sounds/(alarm|bite|buzz|explosion|laser|pop|splat|tock|shieldsdown)\.wav$", "other"),
+    ("tuxfootball", r"/sound/(beep|bounce|decrement_beep|increment_beep|kick|refwhistle.*|select_beep)\.wav$", "other"),
+    ("supertuxkart-data", r"/sfx/(appear|ball_bounce|boing|bowling_.*|break|bubblegum_explode|bzzt|clock|crash.*|energy_bar_.*|explosion|forcefield|goo|grab_collectable|hammer|horn|inflate|jump|locked|metal_clang|parachute|plopp|plunger|portal|skid|splash|strike|swap|swatter|wooden_bridge)\.ogg$", "other"),
+    ("flare-game", r"/fantasycore/soundfx/(door_open|flying_loot|level_up|melee_attack|no_mana|wood_open)\.ogg$", "other"),
+    ("unknown-horizons", r"/audio/sounds/(build|click|flippage|invalid|lumberjack|refresh|ships_bell|smith|stonemason|success)\.ogg$", "other"),
+    ("freedroidrpg-data", r"/sound/effects/(?!Influencer_Scream)[A-Za-z_]+(_[0-9])?\.ogg$", "other"),
     ("warmux-data", r"/sound/default/misc/(box_.*|cancel|change_weapon|clic|error|ok|sink|weapon_.*)\.ogg$", "other"),
 ]

@@ -43,6 +43,28 @@ TEST(WindowFeatures, SteadyNoiseSitsAtItsFloorWithoutEvents) {
     EXPECT_LT(get(v, Feature::voicedShare), 0.1f);
 }
 
+TEST(WindowFeatures, ASingleCallInAQuietContextShowsAsItsPeak) {
+    struct Row {
+        const char* what;
+        bool withCall;
+    };
+    for (Row row : {Row{"steady floor", false}, Row{"one call", true}}) {
+        auto x = whiteNoise(12, kAnalysisRate, -60, 30);
+        if (row.withCall) {
+            const auto call = harmonicTone(0.3, kAnalysisRate, 400, -25);
+            const std::size_t at = std::size_t(4 * kAnalysisRate);
+            for (std::size_t i = 0; i < call.size(); ++i)
+                x[at + i] += call[i];
+        }
+        const auto v = lastWindow(x);
+        EXPECT_LT(get(v, Feature::historyRangeDb), 6.0f) << row.what << ": most of the context is floor";
+        if (row.withCall)
+            EXPECT_GT(get(v, Feature::historyPeakDb), 20.0f) << row.what;
+        else
+            EXPECT_LT(get(v, Feature::historyPeakDb), 6.0f) << row.what;
+    }
+}
+
 TEST(WindowFeatures, CountsKeystrokeLikeClicks) {
     struct Row {
         double perSecond;
