@@ -2,12 +2,12 @@
 
 #include "journal/analysis/AnalysisReport.h"
 #include "journal/analysis/SessionAnalysis.h"
-#include "runtime/PrivateFiles.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -70,13 +70,12 @@ int main(int argc, char** argv) {
     // A link the user names is followed here; analyzeSession itself follows none.
     std::error_code ec;
     const std::filesystem::path resolved = std::filesystem::canonical(*file, ec);
-    if (const auto why = ec ? std::optional(ec.message()) : irregularFile(resolved, kMaxSessionLogBytes)) {
-        std::fprintf(stderr, "mirl-analyze: cannot read %s: %s\n", file->c_str(), why->c_str());
-        return exitNoAnalysis;
-    }
-    const auto analysis = analyzeSession(resolved, duration);
+    std::string problem = ec.message();
+    std::optional<SessionAnalysis> analysis;
+    if (!ec)
+        analysis = analyzeSession(resolved, duration, &problem);
     if (!analysis) {
-        std::fprintf(stderr, "mirl-analyze: %s holds no session event to analyse\n", file->c_str());
+        std::fprintf(stderr, "mirl-analyze: cannot analyse %s: %s\n", file->c_str(), problem.c_str());
         return exitNoAnalysis;
     }
     const std::string out =

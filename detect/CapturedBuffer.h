@@ -17,7 +17,13 @@ struct CapturedBuffer {
     int channels = 0;
     std::int64_t sampleTime = 0;
 
+    /// The rates the detectors work at (the classifier resamples any of them). A buffer at
+    /// another rate (none, not a number, 1 Hz, 4 GHz) cannot be analysed.
+    static constexpr double minAnalysisRate = 1000.0;
+    static constexpr double maxAnalysisRate = 1e6;
+
     bool hasFloatData() const { return channel0 != nullptr; }
+    bool hasAnalysableRate() const { return sampleRate >= minAnalysisRate && sampleRate <= maxAnalysisRate; }
     std::span<const float> samples() const {
         return channel0 ? std::span<const float>(channel0, frames) : std::span<const float>();
     }

@@ -1,5 +1,8 @@
 #include "detect/DetectionChain.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace mirl {
 
 DetectionChain::DetectionChain(Deps deps, std::unique_ptr<SoundClassifier> classifier)
@@ -45,9 +48,26 @@ void DetectionChain::resetFormat() {
     classification_.clear();
 }
 
-void DetectionChain::handleBuffer(const CapturedBuffer& buffer) {
-    if (!started_)
+CapturedBuffer DetectionChain::cleaned(const CapturedBuffer& buffer) {
+    const auto samples = buffer.samples();
+    const auto wild = [](float x) { return !(std::abs(x) <= sampleLimit); }; // NaN included
+    if (std::none_of(samples.begin(), samples.end(), wild))
+        return buffer;
+    clean_.assign(samples.begin(), samples.end());
+    for (float& x : clean_)
+        x = std::isfinite(x) ? std::clamp(x, -sampleLimit, sampleLimit) : 0.0f;
+    CapturedBuffer copy = buffer;
+    copy.channel0 = clean_.data();
+    return copy;
+}
+
+void DetectionChain::handleBuffer(const CapturedBuffer& captured) {
+    // A buffer at an absurd rate would set the detectors up with absurd block sizes.
+    if (!started_ || !captured.hasAnalysableRate())
         return;
+    // A NaN or an absurd value from a broken driver or file would poison every level and
+    // filter downstream, and a non-finite level cannot be written to the journal at all.
+    const CapturedBuffer buffer = cleaned(captured);
     ensureSetUp(buffer);
     classification_.process(buffer);
     if (breathRateOn_)
@@ -62,7 +82,7 @@ void DetectionChain::ensureSetUp(const CapturedBuffer& buffer) {
     if (analysisFormat_ && analysisFormat_->sampleRate == buffer.sampleRate &&
         analysisFormat_->channels == buffer.channels)
         return;
-    if (!(buffer.sampleRate > 0) || buffer.channels == 0)
+    if (buffer.channels == 0)
         return;
     classification_.restart();
     if (breathBandOn_)

@@ -17,6 +17,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 namespace mirl {
 
@@ -67,7 +68,14 @@ public:
     /// Forgets the format set up last (a pipeline rebuild): the next valid buffer sets up again.
     void resetFormat();
 
-    /// Capture thread: one captured buffer; ignored unless started.
+    /// The largest sample magnitude the detectors see: 60 dB over full scale, far beyond what
+    /// any microphone delivers, and small enough that no level or filter overflows.
+    static constexpr float sampleLimit = 1000.0f;
+
+    /// Capture thread: one captured buffer; ignored unless started, and at a rate the
+    /// detectors cannot work at (CapturedBuffer::hasAnalysableRate). They get its samples
+    /// cleaned: one that is not a number or infinite counts as silence (0), one beyond
+    /// ±sampleLimit is held there.
     void handleBuffer(const CapturedBuffer& buffer);
     /// Main thread: writes "telemetry" and starts a new level average.
     void reportTelemetry();
@@ -78,6 +86,8 @@ private:
         int channels;
     };
     void ensureSetUp(const CapturedBuffer& buffer);
+    /// The buffer itself, or a cleaned copy in clean_ when a sample is out of bounds.
+    CapturedBuffer cleaned(const CapturedBuffer& buffer);
 
     Deps deps_;
     PhaseClassifier phase_;
@@ -87,6 +97,7 @@ private:
     LevelMeter level_;
     std::mutex formatMutex_;
     std::optional<Format> analysisFormat_;
+    std::vector<float> clean_; // capture thread
     std::atomic<bool> started_{false};
     std::atomic<bool> breathRateOn_{true};
     std::atomic<bool> breathBandOn_{true};

@@ -1,21 +1,14 @@
 #include "detect/RecordingParts.h"
 
-#include <string>
+#include "journal/recording/RecordingParts.h"
 
 namespace mirl {
 
-std::optional<std::filesystem::path>
-RecordingParts::partPath(const std::optional<std::filesystem::path>& first, int index) {
-    if (!first) {
+std::optional<std::filesystem::path> RecordingParts::currentLocked() const {
+    if (!first_) {
         return std::nullopt;
     }
-    if (index <= 0) {
-        return first;
-    }
-    std::filesystem::path part = *first;
-    part.replace_filename(first->stem().string() + "-part" + std::to_string(index + 1) +
-                          first->extension().string());
-    return part;
+    return recordingPartPath(*first_, index_ + 1);
 }
 
 void RecordingParts::begin(std::optional<std::filesystem::path> first) {
@@ -27,7 +20,7 @@ void RecordingParts::begin(std::optional<std::filesystem::path> first) {
 std::optional<std::filesystem::path> RecordingParts::advance() {
     std::lock_guard lock(mutex_);
     ++index_;
-    return partPath(first_, index_);
+    return currentLocked();
 }
 
 int RecordingParts::index() const {
@@ -37,7 +30,7 @@ int RecordingParts::index() const {
 
 std::optional<std::filesystem::path> RecordingParts::current() const {
     std::lock_guard lock(mutex_);
-    return partPath(first_, index_);
+    return currentLocked();
 }
 
 } // namespace mirl

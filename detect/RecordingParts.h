@@ -6,18 +6,14 @@
 
 namespace mirl {
 
-/// The parts of a session recording. Part 1 is the location given at start; every later part
-/// (a pipeline rebuild, or a new capture format within one build) lies beside it with "-part"
-/// and its number before the extension: audio-2026-12-05-2253.m4a, then
-/// audio-2026-12-05-2253-part2.m4a, audio-2026-12-05-2253-part3.m4a, ...
+/// Which part of the session recording is being written. Part 1 is the location given at start;
+/// every pipeline rebuild, and every new capture format within one build, moves on to the next
+/// part, named by the recording's part rule (journal/recording/RecordingParts.h): "-part2",
+/// "-part3", ... before the extension.
 ///
 /// Thread rule: any thread; one mutex guards the index.
 class RecordingParts {
 public:
-    /// The location of part `index + 1` of a recording that starts at `first`; nothing without one.
-    static std::optional<std::filesystem::path> partPath(const std::optional<std::filesystem::path>& first,
-                                                         int index);
-
     /// A session starts: part 1 at `first` (nothing: no recording).
     void begin(std::optional<std::filesystem::path> first);
     /// Moves on to the next part and returns its location (nothing without a recording).
@@ -30,6 +26,8 @@ public:
     std::optional<std::filesystem::path> current() const;
 
 private:
+    std::optional<std::filesystem::path> currentLocked() const;
+
     mutable std::mutex mutex_;
     std::optional<std::filesystem::path> first_;
     int index_ = 0;

@@ -33,9 +33,10 @@ namespace mirl {
 /// to the recorder. When the input changes under it (another default input, a device that goes,
 /// a sound server that restarts) it rebuilds the pipeline: changes within five seconds of the
 /// start are ignored, a burst of changes makes one rebuild 0.4 s after the last, rebuilds are at
-/// least 1.5 s apart, and each rebuild records into the next "-part" file. A rebuild that fails
-/// leaves the pipeline broken; it is tried again after 2, 4, 8 ... (at most 60) seconds and at
-/// every accepted change, until it works or the session stops.
+/// least 1.5 s apart (a change whose rebuild falls within that cooldown is rebuilt when it ends),
+/// and each rebuild records into the next "-part" file. A rebuild that fails leaves the pipeline
+/// broken; it is tried again after 2, 4, 8 ... (at most 60) seconds and at every accepted change,
+/// until it works or the session stops.
 ///
 /// Thread rule: everything here belongs to the main thread (start, stop, the rebuild logic, the
 /// published values and their mirrors), except onTap(), which runs on the engine's capture
@@ -92,7 +93,7 @@ public:
     DetectionChain& chain() { return chain_; }
     /// Rebuilds since start (the recording's part number minus one, format changes included).
     int recordingPartIndex() const { return parts_.index(); }
-    /// A rebuild waits for its debounce delay.
+    /// A rebuild waits for its debounce delay or for the cooldown's end.
     bool rebuildPending() const { return pendingRestart_.active(); }
     /// The last rebuild failed and another attempt is scheduled.
     bool broken() const { return retry_.active(); }
@@ -109,6 +110,7 @@ private:
     void removeObservers();
     void handlePipelineChange(const std::string& reason);
     void restartPipeline(const std::string& reason);
+    void schedulePending(Duration delay, const std::string& reason);
     void scheduleRetry();
 
     Deps deps_;

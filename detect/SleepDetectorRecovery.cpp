@@ -37,7 +37,11 @@ void SleepDetector::handlePipelineChange(const std::string& reason) {
         return;
     }
     deps_.events.log("audio_pipeline_change", {{"reason", reason}});
-    pendingRestart_ = deps_.mainThread.after(toDuration(debounceSeconds), lifetime_.guard([this, reason] {
+    schedulePending(toDuration(debounceSeconds), reason);
+}
+
+void SleepDetector::schedulePending(Duration delay, const std::string& reason) {
+    pendingRestart_ = deps_.mainThread.after(delay, lifetime_.guard([this, reason] {
         pendingRestart_.release(); // it has run: nothing pending any more
         restartPipeline(reason);
     }));
@@ -49,9 +53,15 @@ void SleepDetector::restartPipeline(const std::string& reason) {
     }
     const TimePoint now = deps_.clock.now();
     if (lastRestartAt_ && secondsBetween(*lastRestartAt_, now) < restartCooldownSeconds) {
-        deps_.events.log("audio_pipeline_restart_skipped", {{"reason", reason}});
+        // Too soon after the last rebuild, which may not have seen this change: rebuild again
+        // when the cooldown ends rather than leave the capture on the old input.
+        const TimePoint due = *lastRestartAt_ + toDuration(restartCooldownSeconds);
+        deps_.events.log("audio_pipeline_restart_deferred",
+                         {{"reason", reason}, {"delay_seconds", secondsBetween(now, due)}});
+        schedulePending(due - now, reason);
         return;
     }
+    pendingRestart_.cancel(); // this rebuild answers any change still waiting
     lastRestartAt_ = now;
     deps_.events.log("audio_pipeline_restart_begin", {{"reason", reason}});
 

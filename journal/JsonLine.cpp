@@ -27,7 +27,40 @@ bool carriable(const nlohmann::json& value) {
     }
 }
 
+/// True when brackets outside strings nest deeper than the limit (a bound for invalid text).
+bool nestsDeeperThan(std::string_view line, int limit) {
+    int depth = 0;
+    bool inString = false, escaped = false;
+    for (char c : line) {
+        if (inString) {
+            if (escaped)
+                escaped = false;
+            else if (c == '\\')
+                escaped = true;
+            else if (c == '"')
+                inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            if (++depth > limit)
+                return true;
+        } else if (c == ']' || c == '}') {
+            --depth;
+        }
+    }
+    return false;
+}
+
 } // namespace
+
+std::optional<nlohmann::json> parseJsonLine(std::string_view line) {
+    if (line.find('\0') != std::string_view::npos || nestsDeeperThan(line, kMaxJsonLineDepth))
+        return std::nullopt;
+    auto value = nlohmann::json::parse(line, nullptr, false);
+    if (value.is_discarded())
+        return std::nullopt;
+    return value;
+}
 
 std::optional<std::string> encodeJsonLine(const nlohmann::json& value) {
     if (!carriable(value))

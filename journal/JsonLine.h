@@ -15,6 +15,15 @@ namespace mirl {
 /// cannot carry: a non-finite number, binary data, or text that is not valid UTF-8.
 std::optional<std::string> encodeJsonLine(const nlohmann::json& value);
 
+/// How deep a journal line may nest arrays and objects (the journal's own are a few levels).
+inline constexpr int kMaxJsonLineDepth = 256;
+
+/// One line of a journal file as a JSON tree: nothing unless the whole text is one JSON value
+/// (a NUL byte included: nlohmann's parser alone would stop there and accept what came before)
+/// nested at most kMaxJsonLineDepth deep (a deeper tree would exhaust the stack when copied,
+/// compared or written).
+std::optional<nlohmann::json> parseJsonLine(std::string_view line);
+
 /// "YYYY-MM-DDTHH:MM:SS.mmmZ" in UTC, the fraction cut (not rounded) to milliseconds.
 std::string formatTimestamp(TimePoint t);
 
@@ -23,7 +32,8 @@ std::string formatTimestampSeconds(TimePoint t);
 
 /// Parses an ISO 8601 extended date and time with a fraction of a second (any number of
 /// digits) and a zone ("Z", "+HH:MM", "-HH:MM", "+HHMM", "-HHMM"): the format above among
-/// others. Nothing for any other text, a time without a fraction included.
+/// others. Nothing for any other text, a time without a fraction included, and for a time the
+/// clock cannot hold (before 1677 or after 2262).
 std::optional<TimePoint> parseTimestamp(std::string_view text);
 
 } // namespace mirl

@@ -79,7 +79,8 @@ public:
     virtual bool isRunning() const = 0;
 
     /// Calls `callback` after each change until the handle goes. Changes are reported while the
-    /// engine exists, running or not; what the owner makes of them is its own business.
+    /// engine exists, running or not; what the owner makes of them is its own business. The
+    /// owner's own stop and start are not changes (a rebuild must not cause the next one).
     [[nodiscard]] virtual Handle watchChanges(ChangeCallback callback) = 0;
 };
 

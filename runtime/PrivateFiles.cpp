@@ -2,6 +2,7 @@
 
 #include "runtime/WriteAll.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -17,9 +18,10 @@ std::string tooLarge(std::size_t maxBytes) {
 }
 
 /// Opens `file` for reading without following a link in its place and without blocking on a
-/// FIFO; checks that it is a regular file of at most maxBytes. The descriptor, or -1 with
-/// `result` saying why.
-int openRegular(const std::filesystem::path& file, std::size_t maxBytes, FileRead& result) {
+/// FIFO; checks that it is a regular file of at most maxBytes. The descriptor (and the file's
+/// size), or -1 with `result` saying why.
+int openRegular(const std::filesystem::path& file, std::size_t maxBytes, FileRead& result,
+                std::size_t* size = nullptr) {
     const int fd = ::open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         if (errno == ENOENT)
@@ -42,6 +44,8 @@ int openRegular(const std::filesystem::path& file, std::size_t maxBytes, FileRea
         result.why = why;
         return -1;
     }
+    if (size)
+        *size = static_cast<std::size_t>(st.st_size);
     return fd;
 }
 
@@ -49,13 +53,20 @@ int openRegular(const std::filesystem::path& file, std::size_t maxBytes, FileRea
 
 FileRead readRegularFile(const std::filesystem::path& file, std::size_t maxBytes) {
     FileRead result;
-    const int fd = openRegular(file, maxBytes, result);
+    std::size_t size = 0;
+    const int fd = openRegular(file, maxBytes, result, &size);
     if (fd < 0)
         return result;
-    // Read one byte more than allowed, so that a file that grew meanwhile is still refused.
-    std::string text(maxBytes + 1, '\0');
+    // Read up to one byte more than allowed, so that a file that grew meanwhile is still refused;
+    // the buffer starts at the size the file had and grows only if it grows.
+    std::string text;
     std::size_t done = 0;
-    while (done < text.size()) {
+    for (;;) {
+        if (done == text.size()) {
+            if (text.size() > maxBytes)
+                break;
+            text.resize(std::min(maxBytes + 1, std::max<std::size_t>({size + 1, 2 * text.size(), 4096})));
+        }
         const ssize_t n = ::read(fd, text.data() + done, text.size() - done);
         if (n < 0 && errno == EINTR)
             continue;

@@ -190,7 +190,8 @@ std::optional<ScenarioDateTime> parseScenarioDateTime(const std::string& written
     }
     if (at != text.size())
         return std::nullopt;
-    if (t.year < 1970 || t.year > 9999 || t.month < 1 || t.month > 12 || t.day < 1 || t.day > 31 ||
+    // Up to 2200: the clock's 64-bit nanoseconds end in 2262 (a later start overflowed them).
+    if (t.year < 1970 || t.year > 2200 || t.month < 1 || t.month > 12 || t.day < 1 || t.day > 31 ||
         t.hour < 0 || t.hour > 23 || t.minute < 0 || t.minute > 59 || t.second < 0 || t.second > 60)
         return std::nullopt;
     return t;
@@ -297,9 +298,12 @@ std::optional<std::string> parseTop(const nlohmann::json& doc, const std::filesy
     }
     if (!doc.contains("until"))
         return std::string("\"until\" is missing (the second at which the simulation ends)");
+    // At most a week: the five-second inactivity check alone ticks all the way, so an absurd
+    // end would keep mirl-sim busy for ever.
     if (!doc["until"].is_number() || !std::isfinite(doc["until"].get<double>()) ||
-        doc["until"].get<double>() <= 0)
-        return std::string("\"until\" must be a number of seconds greater than 0");
+        doc["until"].get<double>() <= 0 || doc["until"].get<double>() > kMaxUntilSeconds)
+        return "\"until\" must be a number of seconds greater than 0 and at most " +
+               numberText(kMaxUntilSeconds) + " (a week)";
     out.until = doc["until"].get<double>();
     if (doc.contains("steps")) {
         if (!doc["steps"].is_array())

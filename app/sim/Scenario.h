@@ -37,6 +37,9 @@ struct Scenario {
     double until = 0;
 };
 
+/// The latest end a scenario may give (a week).
+inline constexpr double kMaxUntilSeconds = 7 * 24 * 3600;
+
 /// The fields of a scenario's "start": a local date-time, or an instant when it ends in "Z" or
 /// an offset such as "+01:00" (fractions of a second are read and dropped).
 struct ScenarioDateTime {

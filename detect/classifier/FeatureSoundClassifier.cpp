@@ -1,5 +1,7 @@
 #include "detect/classifier/FeatureSoundClassifier.h"
 
+#include "detect/CapturedBuffer.h"
+
 #include <cmath>
 
 namespace mirl {
@@ -33,7 +35,8 @@ void FeatureSoundClassifier::restart(int rate) {
 
 void FeatureSoundClassifier::process(std::span<const float> samples, double sampleRate,
                                      const ResultCallback& onResult) {
-    if (!(sampleRate >= 1000.0 && sampleRate <= 1e6) || samples.empty())
+    if (!(sampleRate >= CapturedBuffer::minAnalysisRate && sampleRate <= CapturedBuffer::maxAnalysisRate) ||
+        samples.empty())
         return; // an absurd rate cannot be analysed; the stream waits for a usable one
     const int rate = int(std::lround(sampleRate));
     if (rate != rate_) {

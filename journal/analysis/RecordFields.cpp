@@ -1,5 +1,7 @@
 #include "journal/analysis/RecordFields.h"
 
+#include "journal/JsonLine.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -23,7 +25,8 @@ public:
     }
 
 private:
-    static constexpr int kMaxDepth = 256;
+    // Depth 0 is the record itself: kMaxJsonLineDepth levels in all, as parseJsonLine allows.
+    static constexpr int kMaxDepth = kMaxJsonLineDepth - 1;
 
     void skipBlanks() {
         while (p_ != end_ && (*p_ == ' ' || *p_ == '\t' || *p_ == '\n' || *p_ == '\r'))

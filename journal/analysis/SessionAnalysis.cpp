@@ -4,7 +4,8 @@
 #include "journal/analysis/Heuristics.h"
 #include "runtime/PrivateFiles.h"
 
-#include <cstdio>
+#include <cerrno>
+#include <cstring>
 
 namespace mirl {
 
@@ -21,7 +22,7 @@ std::string_view kindName(HeuristicVerdict::Kind kind) {
 }
 
 nlohmann::json SessionEvent::payload() const {
-    return nlohmann::json::parse(line, nullptr, false);
+    return parseJsonLine(line).value_or(nlohmann::json());
 }
 
 const HeuristicVerdict* HeuristicResult::firstAsleep() const {
@@ -98,11 +99,21 @@ std::optional<SessionAnalysis> analyzeSessionText(std::string_view text,
 }
 
 std::optional<SessionAnalysis> analyzeSession(const std::filesystem::path& log,
-                                              std::optional<double> durationSeconds) {
-    const FileRead read = readRegularFile(log, kMaxSessionLogBytes);
-    if (read.outcome != FileRead::Outcome::read)
+                                              std::optional<double> durationSeconds, std::string* problem) {
+    auto fail = [problem](std::string why) -> std::optional<SessionAnalysis> {
+        if (problem)
+            *problem = std::move(why);
         return std::nullopt;
-    return analyzeSessionText(read.text, durationSeconds);
+    };
+    FileRead read = readRegularFile(log, kMaxSessionLogBytes);
+    if (read.outcome == FileRead::Outcome::missing)
+        return fail(std::strerror(ENOENT));
+    if (read.outcome == FileRead::Outcome::refused)
+        return fail(std::move(read.why));
+    auto analysis = analyzeSessionText(read.text, durationSeconds);
+    if (!analysis)
+        return fail("no session event to analyse");
+    return analysis;
 }
 
 } // namespace mirl

@@ -5,6 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -74,15 +75,18 @@ struct SessionAnalysis {
     std::vector<SessionEvent> events;
 };
 
-/// The largest session log read: many nights of the busiest log.
+/// The largest session log read (a night writes some 20 MB): its events take a few times its
+/// size in memory.
 inline constexpr std::size_t kMaxSessionLogBytes = 256 * 1024 * 1024;
 
 /// Reads a session log and analyses it. durationSeconds replaces the duration taken from the
 /// log's last event (the recording's length, when there is one). Nothing when the file is not a
 /// regular file of at most kMaxSessionLogBytes (a link in its place is not followed, a FIFO is
-/// not waited on), is not UTF-8, or holds no valid event. Pure: nothing is cached or written.
+/// not waited on), is not UTF-8, or holds no valid event; `problem`, when given, then says why
+/// in a few words. Pure: nothing is cached or written.
 std::optional<SessionAnalysis> analyzeSession(const std::filesystem::path& log,
-                                              std::optional<double> durationSeconds = std::nullopt);
+                                              std::optional<double> durationSeconds = std::nullopt,
+                                              std::string* problem = nullptr);
 
 /// The same over a log's text.
 std::optional<SessionAnalysis> analyzeSessionText(std::string_view text,

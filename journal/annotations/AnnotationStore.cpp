@@ -2,6 +2,7 @@
 
 #include "journal/DataFolder.h"
 #include "journal/JsonLine.h"
+#include "journal/recording/RecordingParts.h"
 #include "runtime/PrivateFiles.h"
 #include "runtime/WriteAll.h"
 
@@ -119,9 +120,11 @@ void AnnotationStore::refresh() {
         std::error_code ec;
         for (fs::directory_iterator it(*root_ / "sessions", ec), end; !ec && it != end; it.increment(ec)) {
             const std::string name = it->path().filename().string();
+            // Only regular files: opening a FIFO named like a log would hang the window, and a
+            // link to a device such as /dev/zero would be read without end.
             std::error_code kind;
-            if (it->is_directory(kind) || !startsWith(name, "session-") || !endsWith(name, ".jsonl") ||
-                name.size() < 14)
+            if (it->symlink_status(kind).type() != fs::file_type::regular || !startsWith(name, "session-") ||
+                !endsWith(name, ".jsonl") || name.size() < 14)
                 continue;
             SessionRef session;
             session.id = name.substr(8, name.size() - 8 - 6);
@@ -150,16 +153,16 @@ void AnnotationStore::loadAnnotations() {
     for (std::string line; in && std::getline(in, line);) {
         if (line.empty())
             continue;
-        // Each line on its own: a torn line, a foreign one or bytes that are not UTF-8 cost
-        // only that line.
-        auto record = nlohmann::json::parse(line, nullptr, false);
-        if (!record.is_object())
+        // Each line on its own: a torn line, a foreign one, bytes that are not UTF-8 or a
+        // tree too deep to handle cost only that line.
+        auto record = parseJsonLine(line);
+        if (!record || !record->is_object())
             continue;
-        const auto id = record.find("session_id");
-        if (id == record.end() || !id->is_string())
+        const auto id = record->find("session_id");
+        if (id == record->end() || !id->is_string())
             continue;
         const std::string key = id->get<std::string>();
-        annotations[key] = std::move(record);
+        annotations[key] = std::move(*record);
     }
     existingAnnotations.set(std::move(annotations));
 }
@@ -233,15 +236,9 @@ void AnnotationStore::deleteSession(const SessionRef& session) {
     fs::remove(session.sessionURL, ec);
     if (session.recordingURL)
         fs::remove(*session.recordingURL, ec);
-    if (root_) {
-        const std::string partPrefix = "audio-" + session.id + "-part";
-        std::vector<fs::path> parts;
-        for (fs::directory_iterator it(*root_ / "recordings", ec), end; !ec && it != end; it.increment(ec))
-            if (startsWith(it->path().filename().string(), partPrefix))
-                parts.push_back(it->path());
-        for (const auto& part : parts)
+    if (root_) // the later parts too, also when the first is gone
+        for (const auto& part : recordingParts(*root_ / "recordings" / ("audio-" + session.id + ".m4a")))
             fs::remove(part, ec);
-    }
     auto remaining = sessions.get();
     std::erase_if(remaining, [&](const SessionRef& s) { return s.id == session.id; });
     sessions.set(std::move(remaining));

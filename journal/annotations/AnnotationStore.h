@@ -71,7 +71,8 @@ public:
     /// Nothing: every type.
     Published<std::optional<SessionType>> typeFilter;
 
-    /// Lists the "sessions" folder again, then reloads the annotations.
+    /// Lists the "sessions" folder again (its regular files named like logs; no link, FIFO or
+    /// folder), then reloads the annotations.
     void refresh();
     void loadAnnotations();
     /// The sessions that pass both filters, in list order.

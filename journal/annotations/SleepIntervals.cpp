@@ -1,5 +1,6 @@
 #include "journal/annotations/SleepIntervals.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -8,12 +9,14 @@ namespace mirl {
 std::string timeText(double seconds) {
     if (!std::isfinite(seconds))
         return "--:--";
-    const double rounded = std::round(seconds);
+    const double rounded = std::round(seconds) + 0.0; // -0 (from -0.4) is 0
     if (rounded < 0)
         return "-" + timeText(-rounded);
-    const auto whole = static_cast<long long>(rounded);
-    char text[48];
-    std::snprintf(text, sizeof text, "%02lld:%02lld", whole / 60, whole % 60);
+    // In doubles: a duration from a file may be far beyond any integer type.
+    const double minutes = std::floor(rounded / 60);
+    const double rest = std::clamp(rounded - minutes * 60, 0.0, 59.0);
+    char text[400]; // the largest double has 309 digits
+    std::snprintf(text, sizeof text, "%02.0f:%02.0f", minutes, rest);
     return text;
 }
 

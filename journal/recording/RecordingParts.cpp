@@ -9,27 +9,55 @@ namespace mirl {
 
 namespace fs = std::filesystem;
 
+namespace {
+
+constexpr std::string_view kPartMark = "-part";
+
+} // namespace
+
+fs::path recordingPartPath(const fs::path& recording, int part) {
+    if (part <= 1)
+        return recording;
+    fs::path path = recording;
+    path.replace_filename(recording.stem().string() + std::string(kPartMark) + std::to_string(part) +
+                          recording.extension().string());
+    return path;
+}
+
+std::optional<int> recordingPartNumber(const fs::path& recording, const fs::path& file) {
+    if (file.parent_path() != recording.parent_path())
+        return std::nullopt;
+    if (file.filename() == recording.filename())
+        return 1;
+    const std::string prefix = recording.stem().string() + std::string(kPartMark);
+    const std::string extension = recording.extension().string();
+    const std::string name = file.filename().string();
+    if (name.size() <= prefix.size() + extension.size() || !name.starts_with(prefix) ||
+        !name.ends_with(extension))
+        return std::nullopt;
+    const std::string_view digits(name.data() + prefix.size(),
+                                  name.size() - prefix.size() - extension.size());
+    if (digits.front() == '0') // written without leading zeros
+        return std::nullopt;
+    int number = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
+    if (error != std::errc() || end != digits.data() + digits.size() || number < 2)
+        return std::nullopt;
+    return number;
+}
+
 std::vector<fs::path> recordingParts(const fs::path& recording) {
     std::vector<fs::path> files;
     std::error_code ec;
     if (fs::is_regular_file(recording, ec))
         files.push_back(recording);
-    const std::string prefix = recording.stem().string() + "-part";
-    const std::string extension = recording.extension().string();
-    std::vector<std::pair<unsigned long long, fs::path>> parts;
+    std::vector<std::pair<int, fs::path>> parts;
     for (fs::directory_iterator it(recording.parent_path(), ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string name = it->path().filename().string();
-        if (name.size() <= prefix.size() + extension.size() || name.compare(0, prefix.size(), prefix) != 0 ||
-            name.compare(name.size() - extension.size(), extension.size(), extension) != 0)
-            continue;
-        const char* first = name.data() + prefix.size();
-        const char* last = name.data() + name.size() - extension.size();
-        unsigned long long number = 0;
-        const auto [stop, err] = std::from_chars(first, last, number);
+        const auto number = recordingPartNumber(recording, it->path());
         std::error_code kind;
-        if (err != std::errc() || stop != last || !it->is_regular_file(kind))
+        if (!number || *number < 2 || !it->is_regular_file(kind))
             continue;
-        parts.emplace_back(number, it->path());
+        parts.emplace_back(*number, it->path());
     }
     std::sort(parts.begin(), parts.end());
     for (auto& [number, path] : parts)

@@ -7,6 +7,7 @@
 // exactly once at the end, and the volume and the ramps are as they were before.
 
 #include "tests/support/DBusMock.h"
+#include "tests/support/DesktopReadings.h"
 #include "tests/support/QtEventLoop.h"
 #include "tests/support/SessionLogLines.h"
 
@@ -15,12 +16,6 @@
 #include <QProcessEnvironment>
 
 #include <gtest/gtest.h>
-
-#include <X11/Xlib.h>
-#include <X11/extensions/Xrandr.h>
-#undef None
-#undef Bool
-#undef Status
 
 #include <algorithm>
 #include <chrono>
@@ -34,50 +29,15 @@ namespace {
 
 const QString kPath = QStringLiteral("/org/freedesktop/login1");
 
-/// The default sink's volume in percent, from pactl.
-int sinkVolume() {
-    QProcess pactl;
-    pactl.start(QStringLiteral("pactl"), {QStringLiteral("get-sink-volume"), QStringLiteral("spk")});
-    pactl.waitForFinished(5000);
-    const QString out = QString::fromUtf8(pactl.readAllStandardOutput());
-    const auto at = out.indexOf(QLatin1Char('%'));
-    if (at < 0)
-        return -1;
-    auto start = at;
-    while (start > 0 && out.at(start - 1).isDigit())
-        --start;
-    return out.mid(start, at - start).toInt();
-}
-
-void setSinkVolume(int percent) {
-    QProcess::execute(QStringLiteral("pactl"), {QStringLiteral("set-sink-volume"), QStringLiteral("spk"),
-                                                QString::number(percent) + QLatin1Char('%')});
-}
-
-/// The red ramp of the first CRTC that has one.
-std::vector<std::uint16_t> redRamp() {
-    std::vector<std::uint16_t> red;
-    Display* display = XOpenDisplay(nullptr);
-    if (!display)
-        return red;
-    XRRScreenResources* res = XRRGetScreenResourcesCurrent(display, DefaultRootWindow(display));
-    for (int i = 0; res && i < res->ncrtc && red.empty(); ++i) {
-        if (XRRGetCrtcGammaSize(display, res->crtcs[i]) <= 1)
-            continue;
-        XRRCrtcGamma* gamma = XRRGetCrtcGamma(display, res->crtcs[i]);
-        red.assign(gamma->red, gamma->red + gamma->size);
-        XRRFreeGamma(gamma);
-    }
-    if (res)
-        XRRFreeScreenResources(res);
-    XCloseDisplay(display);
-    return red;
-}
+using test::redRamp;
+using test::setSinkVolume;
+using test::sinkVolume;
 
 } // namespace
 
 TEST(MirlMinutesSession, FadesVolumeAndGammaSuspendsOnceAndPutsThemBack) {
-    test::DBusMock logind(test::DBusMock::Bus::system, {QStringLiteral("--template"), QStringLiteral("logind")},
+    test::DBusMock logind(test::DBusMock::Bus::system,
+                          {QStringLiteral("--template"), QStringLiteral("logind")},
                           QStringLiteral("org.freedesktop.login1"));
     ASSERT_TRUE(logind.ok()) << logind.error();
 
@@ -115,7 +75,8 @@ TEST(MirlMinutesSession, FadesVolumeAndGammaSuspendsOnceAndPutsThemBack) {
     EXPECT_EQ(mirl.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(mirl.exitCode(), 0) << out.toStdString();
     EXPECT_TRUE(out.contains(QStringLiteral("Mirl: night timer of 2 minutes"))) << out.toStdString();
-    EXPECT_TRUE(out.contains(QStringLiteral("Mirl will soon put the computer to sleep"))) << out.toStdString();
+    EXPECT_TRUE(out.contains(QStringLiteral("Mirl will soon put the computer to sleep")))
+        << out.toStdString();
 
     EXPECT_LE(lowestVolume, 40) << "the volume fades from 60 towards 21 over the two minutes";
     EXPECT_LT(lowestTop, originalRamp.back() * 0.8) << "the gamma ramps dim";

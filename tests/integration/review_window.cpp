@@ -35,6 +35,8 @@
 #include <cstdlib>
 #include <fstream>
 #include <random>
+#include <set>
+#include <sys/stat.h>
 
 using namespace mirl;
 using namespace std::chrono_literals;
@@ -238,6 +240,56 @@ TEST_F(ReviewWindowTest, AMissingOrUnreadableRecordingSaysSoAndTheSessionStaysUs
     child<QPushButton>("save")->click();
     EXPECT_TRUE(store->isAnnotated(kBroken));
     screenshot("review-unreadable-recording.png");
+}
+
+TEST_F(ReviewWindowTest, BrokenLogsRecordingsAndAnnotationsLeaveTheWindowUsable) {
+    if (std::getenv("MIRL_REVIEW_DATA"))
+        GTEST_SKIP() << "needs the generated sessions";
+    // Logs that hold nothing to analyse, a FIFO and a link to /dev/zero named like logs (not
+    // listed: selecting the FIFO hung the window), a recording cut short and one without a sample, and
+    // annotations with qualities outside the scale, a line nested a million deep (it crashed
+    // the window) and a line cut by a NUL byte.
+    const std::string garbage = "2026-12-02-2300", empty = "2026-12-01-2300";
+    std::ofstream(root / "sessions" / ("session-" + garbage + ".jsonl")) << "not a log \xff\n{\"ts\":";
+    std::ofstream(root / "sessions" / ("session-" + empty + ".jsonl")) << "";
+    ASSERT_EQ(::mkfifo((root / "sessions" / "session-2026-11-30-2300.jsonl").c_str(), 0600), 0);
+    fs::create_symlink("/dev/zero", root / "sessions" / "session-2026-11-29-2300.jsonl");
+    {
+        const std::string whole = test::readFile(root / "recordings" / ("audio-" + kNight + ".m4a"));
+        std::ofstream(root / "recordings" / ("audio-" + garbage + ".m4a"))
+            << whole.substr(0, whole.size() / 3);
+        auto created = createAacFile(root / "recordings" / ("audio-" + empty + ".m4a"), 8000, 1);
+        ASSERT_TRUE(created.writer) << created.error;
+        ASSERT_TRUE(created.writer->close()); // no sample at all
+    }
+    std::ofstream(root / "annotations.jsonl")
+        << R"({"session_id":")" << kNoRecording << R"(","quality":9,"type":"nap"})"
+        << "\n"
+        << R"({"session_id":")" << kBroken << R"(","quality":1e300,"type":"test"})"
+        << "\n"
+        << R"({"session_id":")" << garbage << R"(","q":)" << std::string(1000000, '[')
+        << std::string(1000000, ']') << "}\n"
+        << R"({"session_id":")" << empty << R"(","quality":2})" << '\0' << "}\n";
+    open();
+    std::set<std::string> listed;
+    for (const auto& session : store->sessions.get())
+        listed.insert(session.id);
+    EXPECT_EQ(listed, (std::set<std::string>{kNight, kNoRecording, kBroken, garbage, empty}));
+
+    selectAndWait(kNoRecording);
+    EXPECT_EQ(window->form().fields().quality, 5);
+    EXPECT_EQ(child<QLabel>("qualityLabel")->text(), "Perceived quality: 5/5");
+    selectAndWait(kBroken);
+    EXPECT_EQ(window->form().fields().quality, 5);
+    for (const std::string& id : {garbage, empty}) {
+        selectAndWait(id);
+        ASSERT_TRUE(window->selected()) << id;
+        EXPECT_FALSE(window->analysis()) << id; // nothing to analyse, and the window says so
+        EXPECT_FALSE(store->isAnnotated(id)) << id;
+        child<QPushButton>("save")->click();
+        EXPECT_TRUE(store->isAnnotated(id)) << id;
+    }
+    screenshot("review-broken-log.png");
 }
 
 TEST_F(ReviewWindowTest, DeletingTheSelectedSessionEmptiesThePane) {

@@ -49,6 +49,7 @@ AnnotationForm::AnnotationForm(QWidget* parent) : QWidget(parent) {
 
     column->addSpacing(4);
     qualityLabel_ = caption(QString(), this);
+    qualityLabel_->setObjectName(QStringLiteral("qualityLabel"));
     column->addWidget(qualityLabel_);
     quality_ = new QSlider(Qt::Horizontal, this);
     quality_->setRange(1, 5);
@@ -107,8 +108,8 @@ void AnnotationForm::setFields(const Fields& fields) {
             index = i;
     type_->select(index);
     intervals_->setText(QString::fromStdString(fields.intervals));
-    quality_->setValue(fields.quality);
-    qualityLabel_->setText(tr("Perceived quality: %1/5").arg(fields.quality));
+    quality_->setValue(fields.quality); // the slider holds a stored 0 or 9 at its ends
+    qualityLabel_->setText(tr("Perceived quality: %1/5").arg(quality_->value()));
     comment_->setPlainText(QString::fromStdString(fields.comment));
 }
 

@@ -19,6 +19,9 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <cmath>
+
 namespace mirl::review {
 
 namespace {
@@ -36,11 +39,10 @@ AnnotationForm::Fields fieldsOf(const nlohmann::json* annotation) {
     fields.intervals = text("sleep_intervals");
     fields.comment = text("comment");
     fields.type = sessionTypeFromStoredText(text("type")).value_or(SessionType::other);
-    if (const auto q = annotation->find("quality"); q != annotation->end() && q->is_number_integer())
-        fields.quality = q->get<int>();
-    else if (q != annotation->end() && q->is_number_float() &&
-             q->get<double>() == std::floor(q->get<double>()) && std::abs(q->get<double>()) < 1e9)
-        fields.quality = static_cast<int>(q->get<double>());
+    // A whole number (5 or 5.0), held within the scale: a number beyond int would not convert.
+    if (const auto q = annotation->find("quality");
+        q != annotation->end() && q->is_number() && q->get<double>() == std::floor(q->get<double>()))
+        fields.quality = static_cast<int>(std::clamp(q->get<double>(), 1.0, 5.0));
     return fields;
 }
 

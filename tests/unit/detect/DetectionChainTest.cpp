@@ -1,4 +1,5 @@
 #include "detect/DetectionChain.h"
+#include "journal/JsonLine.h"
 #include "platform/fake/FakeActivityProbes.h"
 #include "platform/fake/FakeOutputPlaybackProbe.h"
 #include "runtime/SerialQueue.h"
@@ -8,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <vector>
 
 using namespace mirl;
@@ -58,6 +60,36 @@ protected:
 };
 
 } // namespace
+
+TEST_F(ChainTest, BuffersOfGarbageNeverPutAnUnwritableNumberInTheJournal) {
+    // Found by fuzzing: a NaN or infinite sample made the minute's "telemetry" level NaN, and an
+    // infinite rate was set up and announced; the journal drops such records whole.
+    chain->start();
+    const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
+    for (std::vector<float> samples :
+         {std::vector<float>(kFrames, nan), std::vector<float>(kFrames, -inf),
+          std::vector<float>(kFrames, 3.4e38f), std::vector<float>(kFrames, 1e-42f),
+          std::vector<float>{nan, 0.5f, inf, -0.5f}})
+        for (double rate : {kRate, 1.0, 0.0, -kRate, std::numeric_limits<double>::infinity(),
+                            std::numeric_limits<double>::quiet_NaN(), 4e9}) {
+            scheduler.advance(250ms);
+            chain->handleBuffer(CapturedBuffer{samples.data(), samples.size(), rate, 1, 0});
+            scheduler.runDue();
+        }
+    scheduler.advance(70s);
+    const auto all = events.events();
+    ASSERT_FALSE(all.empty());
+    for (const auto& event : all)
+        EXPECT_TRUE(encodeJsonLine(event.payload)) << event.name << " " << event.payload.dump();
+    const auto ready = events.named("audio_analysis_ready");
+    ASSERT_EQ(ready.size(), 1u); // only the usable rate is set up
+    EXPECT_EQ(ready[0]["real_sample_rate"], kRate);
+    const auto telemetry = events.named("telemetry");
+    ASSERT_FALSE(telemetry.empty());
+    // Out-of-range samples are held at the chain's limit, non-finite ones count as silence.
+    EXPECT_GT(telemetry[0]["avg_rms"].get<double>(), 0.0);
+    EXPECT_LE(telemetry[0]["avg_rms"].get<double>(), DetectionChain::sampleLimit);
+}
 
 TEST_F(ChainTest, FirstValidBufferSetsTheConsumersUpOnce) {
     chain->start();

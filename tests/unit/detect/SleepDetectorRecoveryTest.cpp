@@ -68,22 +68,75 @@ TEST_F(RecoveryTest, ABurstOfChangesMakesOneRebuildAfterTheLast) {
     EXPECT_TRUE(detector->chain().breath().enabled());
 }
 
-TEST_F(RecoveryTest, ARebuildWithinTheCooldownIsSkipped) {
+TEST_F(RecoveryTest, AChangeWithinTheCooldownRebuildsWhenTheCooldownEnds) {
     startAndRun(std::nullopt);
     microphone.announce(CaptureChange::streamMoved); // rebuild at +0.4
     advance(1.0);
-    microphone.announce(CaptureChange::defaultSourceChanged); // would rebuild 1.0 s after the first
+    microphone.announce(CaptureChange::defaultSourceChanged); // its rebuild would run 1.0 s after the first
     advance(0.4);
     EXPECT_EQ(count("audio_pipeline_restart_begin"), 1u);
-    EXPECT_EQ(events.named("audio_pipeline_restart_skipped"),
-              (std::vector<EventPayload>{{{"reason", "default_input_changed"}}}));
-    advance(30); // a skipped change is not tried again
+    EXPECT_TRUE(events.named("audio_pipeline_restart_skipped").empty());
+    auto deferred = events.named("audio_pipeline_restart_deferred");
+    ASSERT_EQ(deferred.size(), 1u);
+    EXPECT_EQ(deferred[0]["reason"], "default_input_changed");
+    EXPECT_NEAR(deferred[0]["delay_seconds"].get<double>(), 0.5, 1e-9);
+    EXPECT_TRUE(detector->rebuildPending());
+    advance(0.499);
     EXPECT_EQ(count("audio_pipeline_restart_begin"), 1u);
-    EXPECT_EQ(microphone.starts, 2);
-    // Past the cooldown, a change rebuilds again.
-    microphone.announce(CaptureChange::streamLost);
-    advance(0.4);
+    advance(0.001); // 1.5 s after the first rebuild began
+    const auto begun = events.named("audio_pipeline_restart_begin");
+    ASSERT_EQ(begun.size(), 2u);
+    EXPECT_EQ(begun[1]["reason"], "default_input_changed");
+    EXPECT_FALSE(detector->rebuildPending());
+    advance(30); // nothing more
     EXPECT_EQ(count("audio_pipeline_restart_begin"), 2u);
+    EXPECT_EQ(microphone.starts, 3);
+}
+
+TEST_F(RecoveryTest, ADefaultInputChangeRightAfterAServerRestartIsFollowed) {
+    startAndRun(kRecording);
+    // The sound server comes back; a moment after its rebuild the user picks another microphone.
+    microphone.announce(CaptureChange::serverReturned);
+    advance(0.4);
+    ASSERT_EQ(count("audio_pipeline_restart_ok"), 1u);
+    advance(0.3);
+    microphone.source = {"usb.mic", "USB microphone"};
+    microphone.announce(CaptureChange::defaultSourceChanged);
+    advance(2);
+    const auto inputs = events.named("audio_input");
+    ASSERT_EQ(inputs.size(), 2u);
+    EXPECT_EQ(inputs[1]["device_uid"], "usb.mic");
+    EXPECT_EQ(events.named("audio_pipeline_restart_ok").at(1)["new_recording"],
+              "audio-2026-12-05-2200-part3.m4a");
+    // A change while a deferred rebuild waits replaces it: still one rebuild, at the cooldown's end.
+    advance(1);
+    events.clear();
+    microphone.announce(CaptureChange::streamMoved);
+    advance(0.4); // past the cooldown: at once
+    EXPECT_EQ(count("audio_pipeline_restart_begin"), 1u);
+    advance(0.5);
+    microphone.announce(CaptureChange::streamMoved);
+    advance(0.4); // deferred to 1.5 s after the last rebuild
+    microphone.announce(CaptureChange::defaultSourceChanged);
+    advance(0.4); // still within: deferred again, with the newer reason
+    advance(1.0);
+    const auto begun = events.named("audio_pipeline_restart_begin");
+    ASSERT_EQ(begun.size(), 2u);
+    EXPECT_EQ(begun[1]["reason"], "default_input_changed");
+    detector->stop();
+}
+
+TEST_F(RecoveryTest, StopCancelsADeferredRebuild) {
+    startAndRun(std::nullopt);
+    microphone.announce(CaptureChange::streamMoved);
+    advance(1.0);
+    microphone.announce(CaptureChange::streamMoved);
+    advance(0.4);
+    ASSERT_EQ(count("audio_pipeline_restart_deferred"), 1u);
+    detector->stop();
+    EXPECT_FALSE(detector->rebuildPending());
+    advance(5);
+    EXPECT_EQ(count("audio_pipeline_restart_begin"), 1u);
 }
 
 TEST_F(RecoveryTest, EachRebuildRecordsIntoTheNextPart) {

@@ -169,6 +169,39 @@ TEST_F(AnnotationStoreTest, TornForeignAndInvalidLinesAreSkippedAndSurviveTheNex
     EXPECT_EQ(annotations.at("e")["type"], "night");
 }
 
+TEST_F(AnnotationStoreTest, LinesNestedTooDeepOrCutByANulByteAreSkippedAndSurviveTheNextSave) {
+    // A line nested a million deep crashed the window (nlohmann recurses when it copies or
+    // compares a tree); a NUL byte made nlohmann accept the line up to it.
+    const std::string before = R"({"session_id":"a","type":"night"})"
+                               "\n"
+                               R"({"session_id":"deep","x":)" +
+                               std::string(1000000, '[') + std::string(1000000, ']') + "}\n" +
+                               std::string(R"({"session_id":"nul","type":"nap"})") + '\0' +
+                               "rest of a damaged line\n";
+    appendAnnotations(before);
+    AnnotationStore store(clock, root);
+    auto annotations = store.existingAnnotations.get();
+    EXPECT_EQ(annotations.size(), 1u);
+    EXPECT_TRUE(annotations.count("a"));
+
+    ASSERT_TRUE(store.saveAnnotation("deep", SessionType::nap, "", 2, ""));
+    const std::string after = test::readFile(root / "annotations.jsonl");
+    EXPECT_EQ(after.substr(0, before.size()), before);
+    EXPECT_EQ(store.annotatedType("deep"), SessionType::nap);
+}
+
+TEST_F(AnnotationStoreTest, OnlyRegularFilesAreListed) {
+    // Selecting a FIFO named like a log hung the window; a link to /dev/zero was read without end.
+    touch("sessions/session-2026-12-05-2200.jsonl");
+    ASSERT_EQ(::mkfifo((root / "sessions" / "session-2026-12-05-2300.jsonl").c_str(), 0600), 0);
+    fs::create_symlink("/dev/zero", root / "sessions" / "session-2026-12-06-0100.jsonl");
+    fs::create_symlink(root / "sessions" / "session-2026-12-05-2200.jsonl",
+                       root / "sessions" / "session-2026-12-06-0200.jsonl");
+    fs::create_directories(root / "sessions" / "session-2026-12-06-0300.jsonl");
+    AnnotationStore store(clock, root);
+    EXPECT_EQ(ids(store.sessions.get()), std::vector<std::string>{"2026-12-05-2200"});
+}
+
 TEST_F(AnnotationStoreTest, AnUnreadableAnnotationFileGivesNoAnnotationsAndKeepsTheList) {
     touch("sessions/session-2026-12-05-2200.jsonl");
     fs::create_directories(root / "annotations.jsonl"); // a folder where the file should be

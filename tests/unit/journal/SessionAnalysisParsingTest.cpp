@@ -65,6 +65,23 @@ TEST(SessionAnalysisParsing, MissingOrUnreadableFilesGiveNoAnalysis) {
     EXPECT_FALSE(analyzeSession(tmp.path() / "session-zero.jsonl"));
 }
 
+TEST(SessionAnalysisParsing, SaysWhyAFileGivesNoAnalysis) {
+    // A device that never ends was read until memory ran out.
+    std::string problem;
+    EXPECT_FALSE(analyzeSession("/dev/zero", std::nullopt, &problem));
+    EXPECT_EQ(problem, "not a regular file");
+    test::TempDir tmp;
+    std::ofstream(tmp.path() / "huge.jsonl") << "";
+    std::filesystem::resize_file(tmp.path() / "huge.jsonl", kMaxSessionLogBytes + 1); // sparse
+    EXPECT_FALSE(analyzeSession(tmp.path() / "huge.jsonl", std::nullopt, &problem));
+    EXPECT_EQ(problem, "larger than " + std::to_string(kMaxSessionLogBytes) + " bytes");
+    EXPECT_FALSE(analyzeSession(tmp.path() / "none.jsonl", std::nullopt, &problem));
+    EXPECT_EQ(problem, "No such file or directory");
+    std::ofstream(tmp.path() / "garbage.jsonl") << "not a log\n";
+    EXPECT_FALSE(analyzeSession(tmp.path() / "garbage.jsonl", std::nullopt, &problem));
+    EXPECT_EQ(problem, "no session event to analyse");
+}
+
 TEST(SessionAnalysisParsing, ReadsAFileAndKeepsEveryValidLineInFileOrder) {
     test::TempDir tmp;
     const auto path = tmp.path() / "session-2026-12-05-2200.jsonl";

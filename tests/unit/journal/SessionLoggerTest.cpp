@@ -265,3 +265,33 @@ TEST(Timestamp, FormatsAndParsesMillisecondsCut) {
     EXPECT_GT(*parseTimestamp("2261-12-31T23:59:59.999+01:00"), VirtualScheduler::defaultStart());
     EXPECT_EQ(formatTimestamp(TimePoint{} - 1ms), "1969-12-31T23:59:59.999Z");
 }
+
+TEST(Timestamp, TimesTheClockCannotHoldDoNotParse) {
+    // The clock counts 64-bit nanoseconds from 1970: about 1677 to 2262. Years outside that
+    // overflowed the conversion (undefined behaviour, found by fuzzing the session analysis).
+    for (const char* text :
+         {"0001-01-01T00:00:00.000Z", "9999-12-31T23:59:59.999Z", "1677-09-21T00:12:43.000Z",
+          "2262-04-11T23:47:17.000Z", "2262-04-11T23:00:00.000-01:00"})
+        EXPECT_FALSE(parseTimestamp(text)) << text;
+    for (const char* text :
+         {"1677-09-21T00:12:45.000Z", "2262-04-11T23:47:15.999999999Z", "1970-01-01T00:00:00.0Z"}) {
+        const auto t = parseTimestamp(text);
+        ASSERT_TRUE(t) << text;
+        EXPECT_EQ(parseTimestamp(formatTimestamp(*t)), std::chrono::floor<std::chrono::milliseconds>(*t))
+            << text;
+    }
+}
+
+TEST(JsonLine, ParsesOneWholeValueOfBoundedDepth) {
+    EXPECT_EQ(parseJsonLine(R"({"a":[1,{"b":null}]})"), nlohmann::json::parse(R"({"a":[1,{"b":null}]})"));
+    EXPECT_FALSE(parseJsonLine(R"({"a":1)"));
+    // nlohmann's parser alone stops at a NUL byte and takes a line with garbage after it.
+    EXPECT_FALSE(parseJsonLine(std::string("{\"a\":1}\0garbage", 15)));
+    EXPECT_FALSE(parseJsonLine(std::string("{\"a\":\"x\0y\"}", 11)));
+    const auto nested = [](int depth) { return std::string(depth, '[') + std::string(depth, ']'); };
+    EXPECT_TRUE(parseJsonLine(nested(kMaxJsonLineDepth)));
+    EXPECT_FALSE(parseJsonLine(nested(kMaxJsonLineDepth + 1)));
+    EXPECT_FALSE(parseJsonLine(nested(1000000))); // overflowed the stack
+    // Brackets inside strings are text.
+    EXPECT_TRUE(parseJsonLine("\"" + std::string(1000, '[') + "\\\"\""));
+}

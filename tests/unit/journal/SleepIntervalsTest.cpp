@@ -11,12 +11,34 @@ TEST(SleepIntervals, TimeText) {
         double seconds;
         const char* text;
     } cases[] = {
-        {0, "00:00"},    {0.49, "00:00"}, {0.5, "00:01"},      {59.6, "01:00"},
-        {870, "14:30"},  {5400, "90:00"}, {36000, "600:00"},   {-20, "-00:20"},
-        {-0.4, "00:00"}, {NAN, "--:--"},  {INFINITY, "--:--"},
+        {0, "00:00"},
+        {0.49, "00:00"},
+        {0.5, "00:01"},
+        {59.6, "01:00"},
+        {870, "14:30"},
+        {5400, "90:00"},
+        {36000, "600:00"},
+        {-20, "-00:20"},
+        {-0.4, "00:00"},
+        {NAN, "--:--"},
+        {INFINITY, "--:--"},
+        {1e12, "16666666666:40"},
+        {-1e12, "-16666666666:40"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(timeText(c.seconds), c.text) << c.seconds;
+}
+
+TEST(SleepIntervals, TimeTextOfDurationsBeyondAnyInteger) {
+    // A recording's length or a log's times may be absurd; converting them to an integer was
+    // undefined behaviour (a crash under the sanitizers).
+    for (double seconds : {9.3e18, 4.42811e263, 1.7e308}) {
+        const std::string text = timeText(seconds);
+        ASSERT_GT(text.size(), 5u) << seconds;
+        EXPECT_EQ(text.find_first_not_of("0123456789"), text.size() - 3) << text;
+        EXPECT_EQ(text[text.size() - 3], ':') << text;
+        EXPECT_LE(std::stoi(text.substr(text.size() - 2)), 59) << text;
+    }
 }
 
 namespace {

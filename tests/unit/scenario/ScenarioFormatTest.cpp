@@ -78,6 +78,12 @@ TEST(ScenarioFormat, BadInputIsOneLineNamingTheStep) {
         {R"({"until": 10, "system": {"fan": 1}})", R"(unknown key "system" "fan")"},
         {R"({"until": 10, "settings": {"mode.timer_mode": ["night"]}})",
          R"(setting "mode.timer_mode" must be true, false, a number or a text)"},
+        // Found by fuzzing: a start after 2262 overflowed the clock, and an end a billion
+        // seconds away kept mirl-sim ticking for days.
+        {R"({"until": 10, "start": "9999-12-31T23:59:59"})",
+         R"("start" must be a date-time like "2026-12-05T22:00:00" (local) or "2026-12-05T21:00:00Z")"},
+        {R"({"until": 1e12})",
+         R"("until" must be a number of seconds greater than 0 and at most 604800 (a week))"},
         {R"([1, 2])", "a scenario is a JSON object"},
     };
     for (const auto& row : rows) {
