@@ -3,11 +3,12 @@
 #include "app/mirl/MicSmoke.h"
 #include "app/mirl/PreferencesWindowHost.h"
 #include "app/mirl/ReviewWindowHost.h"
+#include "app/mirl/TrayApplication.h"
 #include "app/shell/Application.h"
-#include "app/shell/MirlServices.h"
 #include "app/shell/TerminalSession.h"
 #include "runtime/CommandLine.h"
 #include "runtime/Version.h"
+#include "ui/shell/ControlVerbs.h"
 
 #include <QStringList>
 
@@ -23,13 +24,18 @@ using namespace mirl;
 namespace {
 
 void printUsage(std::FILE* to) {
-    std::fprintf(to, "Usage: mirl [--minutes N] [--mic-smoke] [--preferences] [--version]\n"
-                     "       mirl review\n"
-                     "  --minutes N     run a whole sleep session of N minutes in this terminal\n"
-                     "  --mic-smoke     capture ten seconds and say whether the microphone is heard\n"
-                     "  --preferences   open the preferences window\n"
-                     "  --version       print the version\n"
-                     "  review          open the review window of past sessions\n");
+    std::fprintf(to,
+                 "Usage: mirl [--minutes N] [--mic-smoke] [--preferences] [--version]\n"
+                 "       mirl review\n"
+                 "       mirl start MINUTES | extend MINUTES | cancel | status [--json]\n"
+                 "  (no option)     start Mirl in the tray, or bring the running Mirl forward\n"
+                 "  --minutes N     run a whole sleep session of N minutes in this terminal\n"
+                 "  --mic-smoke     capture ten seconds and say whether the microphone is heard\n"
+                 "  --preferences   open the preferences window\n"
+                 "  --version       print the version\n"
+                 "  review          open the review window of past sessions\n"
+                 "%s",
+                 controlVerbsUsage());
 }
 
 /// What is left for this dispatcher once the early modes are gone (Qt's own options are taken by
@@ -64,6 +70,10 @@ std::optional<int> minutesArgument(const QStringList& qtArgs) {
 int main(int argc, char** argv) {
     if (micSmokeRequested(argc, argv)) // before anything else: it ends the process
         return runMicSmoke(argc, argv);
+    if (argc > 1 && isControlVerb(QString::fromLocal8Bit(argv[1]))) {
+        QCoreApplication app(argc, argv);
+        return runControlVerb(QCoreApplication::arguments().mid(1), stdout, stderr);
+    }
     if (argc > 1 && std::strcmp(argv[1], "review") == 0)
         return runReviewCommand(argc, argv);
     if (wantsPreferences(argc, argv))
@@ -85,15 +95,5 @@ int main(int argc, char** argv) {
         return 2;
     if (*minutes > 0)
         return runTerminalSession(*minutes);
-
-    // The launch alone (it puts back what a process that died mid-fade left changed).
-    struct NoPanel final : AlertPanel {
-        void open() override {}
-        void setCountdownText(const std::string&) override {}
-        void close() override {}
-    } noPanel;
-    MirlServices services(noPanel);
-    std::printf("Mirl %s: the tray application is not here yet.\n", kVersion);
-    printUsage(stdout);
-    return 0;
+    return runTrayApplication(*app);
 }

@@ -12,9 +12,11 @@
 #include "platform/linux/TerminationSignals.h"
 #include "platform/linux/XdgPaths.h"
 #include "runtime/Console.h"
+#include "ui/shell/RemoteControl.h"
 
 #include <QApplication>
 
+#include <cstdio>
 #include <cstring>
 
 namespace mirl {
@@ -32,7 +34,8 @@ PreferencesWindowHost::PreferencesWindowHost(Settings& settings, WakeSound* wake
                               .wakeSound = wakeSound,
                               .autostart = autostart_ ? &*autostart_ : nullptr,
                               .dataFolder = std::move(dataFolder),
-                              .openUrl = {}});
+                              .openUrl = {},
+                              .watchDevices = std::move(watch)});
 }
 
 void PreferencesWindowHost::present() {
@@ -56,6 +59,11 @@ int runPreferencesCommand(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Mirl"));
     QApplication::setApplicationDisplayName(QStringLiteral("Mirl"));
     QApplication::setDesktopFileName(QStringLiteral("mirl"));
+    // Beside a running Mirl its own window opens, on the settings it runs with.
+    if (remote::presentInRunningInstance(QStringLiteral("ShowPreferences"))) {
+        std::printf("Mirl is already running: its preferences window comes forward.\n");
+        return 0;
+    }
 
     SystemClock clock;
     QtScheduler scheduler;

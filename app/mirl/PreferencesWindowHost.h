@@ -38,7 +38,8 @@ private:
 /// Whether the command line asks for the preferences window ("mirl --preferences").
 bool wantsPreferences(int argc, char** argv);
 
-/// `mirl --preferences`: the preferences window on its own; returns the exit status.
+/// `mirl --preferences`: the running Mirl's preferences window when one runs, else the window on
+/// its own; returns the exit status.
 int runPreferencesCommand(int argc, char** argv);
 
 } // namespace mirl

@@ -3,8 +3,11 @@
 #include "platform/linux/QtScheduler.h"
 #include "platform/linux/TerminationSignals.h"
 #include "platform/linux/XdgPaths.h"
+#include "ui/shell/RemoteControl.h"
 
 #include <QApplication>
+
+#include <cstdio>
 
 namespace mirl {
 
@@ -25,6 +28,10 @@ int runReviewCommand(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Mirl"));
     QApplication::setApplicationDisplayName(QStringLiteral("Mirl"));
+    if (remote::presentInRunningInstance(QStringLiteral("ShowReview"))) {
+        std::printf("Mirl is already running: its review window comes forward.\n");
+        return 0;
+    }
     SystemClock clock;
     QtScheduler scheduler;
     StderrConsole console;

@@ -35,7 +35,8 @@ private:
     std::unique_ptr<review::ReviewWindow> window_;
 };
 
-/// `mirl review`: the review window on its own; returns the exit status.
+/// `mirl review`: the running Mirl's review window when one runs, else the window on its own;
+/// returns the exit status.
 int runReviewCommand(int argc, char** argv);
 
 } // namespace mirl

@@ -3,6 +3,8 @@
 #include "app/shell/MirlServices.h"
 #include "core/settings/SettingsKeys.h"
 #include "platform/linux/TerminationSignals.h"
+#include "ui/shell/ControlVerbs.h"
+#include "ui/shell/RemoteControl.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
@@ -61,6 +63,19 @@ public:
         std::printf("Mirl: %s timer of %d minutes\n", std::string(rawValue(timer.mode())).c_str(), minutes);
         std::fflush(stdout);
         return QCoreApplication::exec();
+    }
+
+    /// What control from outside (`mirl start|extend|cancel|status`) does to this session.
+    remote::Handlers remoteHandlers() {
+        SessionOrchestrator& session = services_.orchestrator();
+        remote::Handlers handlers;
+        handlers.start = [&session](int minutes) { session.startTimer(minutes); };
+        handlers.extend = [&session](int minutes) { session.extendTimer(minutes); };
+        handlers.cancel = [&session] { session.cancelSession(); };
+        handlers.status = [this, &session] {
+            return sessionStatus(session, services_.settings, services_.clock);
+        };
+        return handlers;
     }
 
 private:
@@ -137,7 +152,15 @@ private:
 } // namespace
 
 int runTerminalSession(int minutes) {
+    // One Mirl at a time changes the screen and the volume: the name is claimed before the
+    // launch puts back what a dead process left changed, and a running Mirl takes the timer.
+    remote::NameClaim claim;
+    if (claim.result() == remote::NameClaim::Result::taken)
+        return runControlVerb({QStringLiteral("start"), QString::number(minutes)}, stdout, stderr);
     TerminalSession session;
+    remote::Service control(session.remoteHandlers());
+    if (claim.result() == remote::NameClaim::Result::owned)
+        control.exportObject();
     return session.run(minutes);
 }
 

@@ -9,6 +9,8 @@ namespace mirl {
 /// the volume back). The process ends once the session is over: after the wake sound of a
 /// nap, and a few seconds after a Night timer's suspend (so that a wake-up finds it still
 /// there to restore the screen and the volume).
+/// Like the tray application it owns Mirl's name on the session bus and answers the control
+/// verbs; when another Mirl owns it, that one takes the timer instead.
 /// Needs the QApplication (makeApplication). Returns the exit status.
 int runTerminalSession(int minutes);
 

@@ -1,4 +1,4 @@
-// testenv: --xorg
+// testenv: --xorg --dbus
 // timeout: 120
 // Gamma ramps on an Xorg server with the dummy driver, whose CRTCs give back exactly what was
 // written: composition, exact restore, re-application after a mode change, the restore by the
@@ -100,10 +100,15 @@ Ramp composed(const Ramp& original, double brightness, WhitePoint wp) {
 }
 
 /// Runs the mirl program with its state under `home` (its restore state in home/Mirl), with
-/// or without the display; its console output.
+/// or without the display, until its launch is over (it answers on the session bus once
+/// everything is built), then quits it; its console output.
 std::string runMirl(const std::filesystem::path& home, bool withDisplay) {
+    const std::string launch = "\"$0\" 2>&1 & pid=$!; "
+                               "for i in $(seq 200); do \"$0\" status >/dev/null 2>&1 && break; "
+                               "kill -0 $pid 2>/dev/null || break; sleep 0.1; done; "
+                               "kill -TERM $pid 2>/dev/null; wait $pid";
     const std::string command = std::string(withDisplay ? "" : "env -u DISPLAY ") + "XDG_STATE_HOME='" +
-                                home.string() + "' '" + MIRL_BINARY_DIR + "/bin/mirl' 2>&1";
+                                home.string() + "' sh -c '" + launch + "' '" + MIRL_BINARY_DIR + "/bin/mirl'";
     std::string out;
     if (FILE* pipe = popen(command.c_str(), "r")) {
         char buffer[512];
