@@ -2,8 +2,8 @@
 
 #include "app/sim/SimRecorder.h"
 #include "app/sim/StampedFakes.h"
-#include "core/session/SessionEngines.h"
 #include "core/session/FakeAlertPanel.h"
+#include "core/session/SessionEngines.h"
 #include "platform/fake/FakeAudioControl.h"
 #include "platform/fake/FakeAudioPlayer.h"
 #include "platform/fake/FakeBacklight.h"

@@ -69,7 +69,8 @@ public:
     double levelStep() override { return steps > 0 ? 1.0 / steps : 0; }
     /// Where a write of value lands on the panel.
     float landed(float value) const {
-        return steps > 0 ? static_cast<float>(backlightRawValue(value, steps)) / static_cast<float>(steps) : value;
+        return steps > 0 ? static_cast<float>(backlightRawValue(value, steps)) / static_cast<float>(steps)
+                         : value;
     }
 
     float level = 0.8f;

@@ -67,10 +67,10 @@ private:
     std::vector<Rounding> rounding_;             // guarded by mutex_, one per monitor
     std::optional<float> pendingLevel_;          // for every monitor; guarded by mutex_
     std::map<std::string, float> pendingLevels_; // by monitor id, newer than pendingLevel_; guarded by mutex_
-    bool detected_ = false;             // guarded by mutex_
-    bool writeQueued_ = false;          // guarded by mutex_
-    bool refreshQueued_ = false;        // guarded by mutex_
-    SerialQueue queue_{"Mirl.DDC"};     // last, so that it drains before the rest goes
+    bool detected_ = false;                      // guarded by mutex_
+    bool writeQueued_ = false;                   // guarded by mutex_
+    bool refreshQueued_ = false;                 // guarded by mutex_
+    SerialQueue queue_{"Mirl.DDC"};              // last, so that it drains before the rest goes
 };
 
 } // namespace mirl

@@ -124,8 +124,10 @@ TEST_F(SessionTest, PollTakesVolumeChangesOfSixPointsOrMore) {
         std::vector<std::string>{R"({"actual":34,"event":"volume_system_override_detected","via":"poll"})"});
     EXPECT_EQ(session().volume.get(), 34);
     EXPECT_EQ(session().lastFaderVolume(), 34);
-    EXPECT_EQ(named({"autofader_volume_override_plateau"}),
-              std::vector<std::string>{R"({"direction":"down","event":"autofader_volume_override_plateau","plateau_sec":0,"source":"system_keys","user_value":34})"});
+    EXPECT_EQ(
+        named({"autofader_volume_override_plateau"}),
+        std::vector<std::string>{
+            R"({"direction":"down","event":"autofader_volume_override_plateau","plateau_sec":0,"source":"system_keys","user_value":34})"});
 
     // The listener reports a change first; the poll then sees nothing new.
     world.audio.changeVolume(1, 60);
