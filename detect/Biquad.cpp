@@ -65,4 +65,23 @@ void preEmphasis(std::span<float> samples, float& last) {
     last = previous;
 }
 
+void runBandFilter(std::span<float> samples, const BiquadCoeffs& a, BiquadState& aState,
+                   const BiquadCoeffs& b, BiquadState& bState, float& last) {
+    float a1 = aState.z1, a2 = aState.z2, b1 = bState.z1, b2 = bState.z2, previous = last;
+    for (float& x : samples) {
+        const float in = x;
+        const float ya = a.b0 * in + a1;
+        a1 = a.b1 * in - a.a1 * ya + a2;
+        a2 = a.b2 * in - a.a2 * ya;
+        const float yb = b.b0 * ya + b1;
+        b1 = b.b1 * ya - b.a1 * yb + b2;
+        b2 = b.b2 * ya - b.a2 * yb;
+        x = yb - 0.95f * previous;
+        previous = yb;
+    }
+    aState = {a1, a2};
+    bState = {b1, b2};
+    last = previous;
+}
+
 } // namespace mirl

@@ -23,6 +23,12 @@ BiquadCoeffs highPass50(float sampleRateHz);
 /// y = b0*x + z1; z1 = b1*x - a1*y + z2; z2 = b2*x - a2*y.
 void runBiquad(std::span<float> samples, const BiquadCoeffs& c, BiquadState& state);
 
+/// runBiquad with `first`, then with `second`, then preEmphasis, in one pass: the same
+/// arithmetic sample by sample (so the same results), with the two sections' recursions
+/// overlapping in the processor instead of running one after the other.
+void runBandFilter(std::span<float> samples, const BiquadCoeffs& first, BiquadState& firstState,
+                   const BiquadCoeffs& second, BiquadState& secondState, float& last);
+
 /// y[i] = x[i] - 0.95*x[i-1] in place, x[-1] being `last`; `last` becomes the last input sample.
 void preEmphasis(std::span<float> samples, float& last);
 

@@ -66,9 +66,7 @@ void BreathBandDetector::Signal::reset(double rate) {
 void BreathBandDetector::Signal::processBuffer(std::span<float> x) {
     if (!enabled)
         return;
-    runBiquad(x, hpCoeffs, hpState);
-    runBiquad(x, lpCoeffs, lpState);
-    preEmphasis(x, preEmphLast);
+    runBandFilter(x, hpCoeffs, hpState, lpCoeffs, lpState, preEmphLast);
     std::size_t i = 0;
     while (i < x.size()) {
         // A block left over from a format with longer blocks closes at the next sample.
