@@ -1,6 +1,7 @@
 #include "ui/control/ControlTexts.h"
 
 #include "core/PlatformWords.h"
+#include "detect/PhaseClassifier.h"
 
 #include <algorithm>
 #include <cctype>
@@ -88,7 +89,8 @@ std::string phaseBadge(SleepPhase phase) {
 }
 
 bool isConfidentLabel(double confidence) {
-    return confidence >= 0.6;
+    // The same bar at which the phase logic counts a label.
+    return confidence >= PhaseClassifier::countedThreshold;
 }
 
 std::string soundLabel(std::string_view label, double confidence) {
