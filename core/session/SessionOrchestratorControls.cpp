@@ -6,9 +6,21 @@
 #include "core/settings/SettingsKeys.h"
 
 #include <cmath>
+#include <optional>
 #include <string>
 
 namespace mirl {
+
+namespace {
+
+/// A slider value that only echoes what the fade engine applied or what the session published.
+bool isSliderEcho(std::optional<double> lastFromFader, double published, double value) {
+    const double tolerance = SessionOrchestrator::echoTolerance;
+    return (lastFromFader && std::abs(*lastFromFader - value) < tolerance) ||
+           std::abs(published - value) < tolerance;
+}
+
+} // namespace
 
 void SessionOrchestrator::cancelSession() {
     wakeSoundWork_.cancel();
@@ -61,9 +73,7 @@ void SessionOrchestrator::setAutoFadeEnabled(bool on) {
 void SessionOrchestrator::ambianceSliderMoved(double a) {
     if (!std::isfinite(a))
         return;
-    const bool echo = (lastFaderAmbiance_ && std::abs(*lastFaderAmbiance_ - a) < echoTolerance) ||
-                      std::abs(ambiance.get() - a) < echoTolerance;
-    if (echo)
+    if (isSliderEcho(lastFaderAmbiance_, ambiance.get(), a))
         return;
     ambiance.set(a);
     applyAmbianceToScreen(a);
@@ -81,9 +91,7 @@ void SessionOrchestrator::ambianceSliderMoved(double a) {
 void SessionOrchestrator::volumeSliderMoved(double v) {
     if (!std::isfinite(v))
         return;
-    const bool echo = (lastFaderVolume_ && std::abs(*lastFaderVolume_ - v) < echoTolerance) ||
-                      std::abs(volume.get() - v) < echoTolerance;
-    if (echo)
+    if (isSliderEcho(lastFaderVolume_, volume.get(), v))
         return;
     volume.set(v);
     const int n = static_cast<int>(v);
